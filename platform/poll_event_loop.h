@@ -1,0 +1,29 @@
+#pragma once
+// EventLoop on poll(2) and a timer heap: the loop of the headless server and of any host that
+// brings no loop of its own.
+#include <memory>
+
+#include "platform/event_loop.h"
+
+namespace velka {
+
+class PollEventLoop : public EventLoop {
+ public:
+  PollEventLoop();
+  ~PollEventLoop() override;
+  PollEventLoop(const PollEventLoop&) = delete;
+  PollEventLoop& operator=(const PollEventLoop&) = delete;
+
+  Millis now() const override;
+  std::unique_ptr<Timer> createTimer(std::function<void()> on_tick) override;
+  std::unique_ptr<ReadWatch> watchReadable(int fd, std::function<void()> on_readable) override;
+  void processPendingEvents() override;
+  void waitForEvents(int wake_fd = -1, Millis max_wait_ms = -1) override;
+
+  struct Impl;
+
+ private:
+  std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace velka

@@ -1,0 +1,56 @@
+#pragma once
+// SerialPort on a POSIX terminal device: termios, non-blocking reads, TIOCMGET for CTS,
+// TIOCEXCL and flock for exclusive use. The only file of the project that talks termios.
+//
+// Port numbers map to devices as Wine maps COM ports: $XDG_CONFIG_HOME/TMV SPA/ports/com<N>
+// is a symbolic link, or a one-line text file, naming the device; without it port N is
+// /dev/ttyS<N-1>.
+#include <memory>
+#include <string>
+
+#include "platform/serial_port.h"
+
+namespace velka {
+
+class PosixSerialPort : public SerialPort {
+ public:
+  explicit PosixSerialPort(EventLoop& loop);
+  ~PosixSerialPort() override;
+
+  bool open(int port_number, int baud) override;
+  void close() override;
+  bool isOpen() const override;
+  std::string lastError() const override;
+  std::size_t bytesWaiting() override;
+  Bytes readAll() override;
+  bool write(const Bytes& bytes) override;
+  void discardInput() override;
+  std::size_t outputPending() override;
+  void setReceiveThreshold(int threshold) override;
+  int receiveThreshold() const override;
+  bool cts() override;
+  void clearLineErrors() override;
+  bool hungUp() const override;
+  int readinessDescriptor() const override;
+  void setEventHandler(std::function<void(int code)> handler) override;
+  int baud() const override;
+
+  // Opens a device by path instead of by port number (tests, tools).
+  bool openDevice(const std::string& device_path, int baud);
+
+  // The folder of the port links: ConfigHome() + "/TMV SPA/ports".
+  static std::string PortsFolder();
+  // The device of port N: the link or text file com<N> in PortsFolder(), else /dev/ttyS<N-1>;
+  // empty for N < 1.
+  static std::string DevicePathForPort(int port_number);
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// The factory a control uses on a real machine.
+SerialPortFactory PosixSerialPortFactory();
+
+}  // namespace velka

@@ -1,0 +1,34 @@
+#pragma once
+// The per-user settings store: text values by application, section and key, kept in one INI
+// file per application, $XDG_CONFIG_HOME/<application>/settings.ini ($XDG_CONFIG_HOME
+// defaults to ~/.config). The control uses application "TMV SPA", section "VELKA".
+#include <optional>
+#include <string>
+
+namespace velka {
+
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  // Nothing when the key is missing.
+  virtual std::optional<std::string> read(const std::string& application,
+                                          const std::string& section, const std::string& key) = 0;
+  // False when the value could not be stored.
+  virtual bool write(const std::string& application, const std::string& section,
+                     const std::string& key, const std::string& value) = 0;
+};
+
+// $XDG_CONFIG_HOME, or $HOME/.config when it is unset or empty; no trailing "/".
+std::string ConfigHome();
+
+// The store on INI files under ConfigHome(), read at each call (settings are few and small).
+class IniSettingsStore : public SettingsStore {
+ public:
+  std::optional<std::string> read(const std::string& application, const std::string& section,
+                                  const std::string& key) override;
+  bool write(const std::string& application, const std::string& section, const std::string& key,
+             const std::string& value) override;
+  static std::string PathFor(const std::string& application);
+};
+
+}  // namespace velka
