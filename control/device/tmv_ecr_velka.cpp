@@ -9,6 +9,7 @@
 #include "control/device/entry_checks.h"
 #include "control/device/library_version.h"
 #include "control/device/persistent_settings.h"
+#include "control/device/trace_file.h"
 #include "control/link/register_link.h"
 #include "platform/numeric_text.h"
 #include "platform/poll_event_loop.h"
@@ -37,6 +38,10 @@ TmvEcrVelka::TmvEcrVelka(ControlEnvironment environment)
     loop_ = own_loop_.get();
   }
   settings_ = env_.settings ? env_.settings : std::make_shared<IniSettingsStore>();
+  if (!env_.clock) env_.clock = CurrentLocalDateTime;
+  if (!env_.openTraceFile) {
+    env_.openTraceFile = [this] { return OpenTraceFile(UserFolder(), *settings_, env_.clock); };
+  }
   SerialPortFactory make_port = env_.makePort ? env_.makePort : PosixSerialPortFactory();
   port_ = make_port(*loop_);
   // The link sets the intervals of tmrTimeout (3000 ms) and tmrData (30000 ms) and keeps
@@ -147,7 +152,6 @@ std::int32_t TmvEcrVelka::Send(const std::string& command, bool ForceSync) {
 
 bool TmvEcrVelka::OpenTrace() {
   if (state_.TraceFileOpen) return true;
-  if (!env_.openTraceFile) return true;  // this host keeps no trace file
   trace_file_ = env_.openTraceFile();
   if (!trace_file_) return false;
   trace_.setSink(trace_file_.get());

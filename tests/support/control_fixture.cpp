@@ -62,12 +62,12 @@ void RecordingEvents::ReceiveDataEvent(const std::u16string& pString) {
 }
 
 Bytes AnswerFrame(const std::string& data_field) {
-  char length[4];
+  char length[24];
   std::snprintf(length, sizeof length, "%03zu", data_field.size() % 1000);
   std::string text = std::string(1, '\x02') + "01" + length + "N" + data_field;
   std::uint8_t check = 0;
   for (unsigned char c : text) check ^= c;
-  char digits[3];
+  char digits[8];
   std::snprintf(digits, sizeof digits, "%02X", check);
   text += digits;
   text += '\x03';
@@ -84,8 +84,8 @@ Bytes OkStatus(char state_digit, char further) {
 }
 
 Bytes ErrorStatus(char condition, int error_number, char report_when_cleared) {
-  char number[5];
-  std::snprintf(number, sizeof number, "%04d", error_number % 10000);
+  char number[12];
+  std::snprintf(number, sizeof number, "%04d", (error_number % 10000 + 10000) % 10000);
   return StatusAnswer(std::string("E") + condition + number + "00" + report_when_cleared + "00");
 }
 
