@@ -28,6 +28,8 @@ class VirtualTimer : public Timer {
   VirtualTimer(VirtualEventLoop& loop, std::shared_ptr<VirtualEventLoop::TimerState> state,
                long& sequence)
       : loop_(loop), state_(std::move(state)), sequence_(sequence) {}
+  // Unregisters at once: a pass that already took this timer as due must not run it.
+  ~VirtualTimer() override { state_->active = false; }
 
   void setInterval(Millis interval_ms) override {
     state_->interval = interval_ms;
@@ -52,6 +54,7 @@ class VirtualWatch : public ReadWatch {
  public:
   explicit VirtualWatch(std::shared_ptr<VirtualEventLoop::WatchState> state)
       : state_(std::move(state)) {}
+  ~VirtualWatch() override { state_->enabled = false; }
   void setEnabled(bool enabled) override { state_->enabled = enabled; }
   bool isEnabled() const override { return state_->enabled; }
 

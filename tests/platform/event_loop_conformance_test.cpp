@@ -1,0 +1,84 @@
+// Both loops of the project through the one conformance suite.
+#include "tests/support/event_loop_conformance.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "platform/poll_event_loop.h"
+#include "tests/support/virtual_event_loop.h"
+
+namespace velka {
+namespace {
+
+struct PollLoopTraits {
+  using Loop = PollEventLoop;
+
+  // A pipe: readable once a byte is written to it.
+  class Source {
+   public:
+    explicit Source(Loop&) {
+      if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0) ADD_FAILURE() << "pipe2 failed";
+    }
+    ~Source() {
+      if (writer_.joinable()) writer_.join();
+      ::close(fds_[0]);
+      ::close(fds_[1]);
+    }
+    int fd() const { return fds_[0]; }
+    void makeReadable() {
+      const char byte = 'x';
+      if (::write(fds_[1], &byte, 1) != 1) ADD_FAILURE() << "pipe write failed";
+    }
+    void makeReadableAfter(Millis delay_ms) {
+      writer_ = std::thread([this, delay_ms] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+        makeReadable();
+      });
+    }
+    void drain() {
+      char buffer[64];
+      while (::read(fds_[0], buffer, sizeof buffer) > 0) {
+      }
+    }
+
+   private:
+    int fds_[2] = {-1, -1};
+    std::thread writer_;
+  };
+};
+
+struct VirtualLoopTraits {
+  using Loop = VirtualEventLoop;
+
+  // Readable from a given virtual time on.
+  class Source : public VirtualSource {
+   public:
+    explicit Source(Loop& loop) : loop_(loop), fd_(loop.addSource(this)) {}
+    ~Source() override { loop_.removeSource(fd_); }
+    int fd() const { return fd_; }
+    void makeReadable() { ready_at_ = loop_.now(); }
+    void makeReadableAfter(Millis delay_ms) { ready_at_ = loop_.now() + delay_ms; }
+    void drain() { ready_at_.reset(); }
+
+    bool readable(Millis now) const override { return ready_at_ && *ready_at_ <= now; }
+    std::optional<Millis> nextReadyTime(Millis now) const override {
+      if (ready_at_ && *ready_at_ > now) return ready_at_;
+      return std::nullopt;
+    }
+
+   private:
+    Loop& loop_;
+    int fd_;
+    std::optional<Millis> ready_at_;
+  };
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Poll, EventLoopConformance, PollLoopTraits);
+INSTANTIATE_TYPED_TEST_SUITE_P(Virtual, EventLoopConformance, VirtualLoopTraits);
+
+}  // namespace
+}  // namespace velka
