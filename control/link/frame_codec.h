@@ -21,13 +21,16 @@ inline constexpr std::uint8_t CR = 0x0D;
 inline constexpr std::uint8_t LF = 0x0A;
 
 inline constexpr std::size_t kMaxCommandLength = 999;
-inline constexpr std::size_t kStatusAnswerLength = 21;  // STX to ETX of an "O" or "E" answer
+inline constexpr std::size_t kCommandFrameOverhead = 11;  // frame bytes around the text
+inline constexpr std::size_t kStatusAnswerLength = 21;    // STX to ETX of an "O" or "E" answer
 
 // True for a command text whose frame awaits no acknowledgement.
 bool IsVFrame(std::string_view command);
 
 // The frame of a single-byte command text; uses the digit of PackID and advances it (back to
-// 0 after 9). The caller refuses texts longer than kMaxCommandLength before framing.
+// 0 after 9). A PackID outside 0..9 counts as 0, so the sequence byte is always a digit.
+// A text longer than kMaxCommandLength cannot be framed: the result is empty and PackID
+// stays; callers refuse such texts before framing.
 Bytes BuildCommandFrame(std::string_view command, std::int16_t& PackID);
 
 // XOR of the bytes from the first STX (included) up to the first ETX (excluded), never
