@@ -104,9 +104,16 @@ enum class ReadOutcome { kRead, kMissing, kFailed, kTooLarge };
 // Reads at most kMaxFileSize bytes; kTooLarge when the file goes on beyond them.
 ReadOutcome ReadWholeFile(const std::string& path, std::string& out) {
   out.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
+  // Non-blocking open: a pipe or device in the file's place must not hang the reader.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
     return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::kMissing : ReadOutcome::kFailed;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return ReadOutcome::kFailed;
+  }
   ReadOutcome outcome = ReadOutcome::kRead;
   char buffer[64 * 1024];
   for (;;) {

@@ -123,7 +123,7 @@ std::string TrimLine(std::string text) {
 }
 
 std::string FirstLineOf(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return "";
   std::string text(kPortFileLimit, '\0');
   ssize_t n;

@@ -159,6 +159,13 @@ TEST_F(IniFileTest, UnwritableFolderFailsAndLeavesNoTemporaryFile) {
   EXPECT_EQ(entries, 1);  // only the folder made above
 }
 
+TEST_F(IniFileTest, PipeInPlaceOfTheFileDoesNotHangTheReader) {
+  ASSERT_EQ(::mkfifo(path().c_str(), 0600), 0);
+  EXPECT_EQ(ReadProfileString(path(), "S", "K"), std::nullopt);
+  EXPECT_EQ(GetProfileString(path(), "S", "K", "d"), "d");
+  EXPECT_FALSE(WriteProfileString(path(), "S", "K", "1"));
+}
+
 TEST_F(IniFileTest, OversizedFileIsNeverRewritten) {
   std::string big = "[S]\nK=1\n";
   big += std::string(17 * 1024 * 1024, 'z');
