@@ -89,6 +89,10 @@ Bytes ErrorStatus(char condition, int error_number, char report_when_cleared) {
   return StatusAnswer(std::string("E") + condition + number + "00" + report_when_cleared + "00");
 }
 
+Bytes DataAnswer(const std::string& answer_data, char kind) {
+  return AnswerFrame(std::string(1, kind) + answer_data);
+}
+
 std::vector<std::string> CommandsIn(const Bytes& written) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < written.size(); ++i) {

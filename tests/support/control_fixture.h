@@ -63,6 +63,10 @@ Bytes OkStatus(char state_digit = '0', char further = '0');
 // "E" status with condition letter, error number (four digits) and cleared-report flag.
 Bytes ErrorStatus(char condition, int error_number, char report_when_cleared = '0');
 
+// A data answer: kind character (anything but "O", "E" and "|"), then the text that the
+// control leaves in AnswerData.
+Bytes DataAnswer(const std::string& answer_data, char kind = 'D');
+
 // The command texts of the frames in a run of written bytes (one per frame start).
 std::vector<std::string> CommandsIn(const Bytes& written);
 
