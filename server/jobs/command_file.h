@@ -1,0 +1,49 @@
+#pragma once
+// Command files: which files are jobs, the base path their result files are named from, and
+// reading their lines.
+//
+// A command file is single-byte text, one register command a line. Lines end in CR LF; a
+// lone LF or a lone CR ends a line too (files written by programs of this system). A file is
+// read whole before its first line is sent, within limits: a larger file, or a longer line,
+// fails the job clearly instead of being sent in part.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velka::server {
+
+// Far above any real job (a receipt is a few dozen short lines; a register command is at
+// most 999 characters).
+inline constexpr std::int64_t kMaxCommandFileBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxCommandLineLength = 4096;
+
+// A line exactly "STOP" asks for the shutdown; it is not sent.
+inline constexpr std::string_view kStopLine = "STOP";
+
+// The file name's extension, compared in upper case, is "TXT".
+bool IsCommandFileName(std::string_view name);
+
+// The path up to the first ".TXT" (compared in upper case) of its file name, in the letter
+// case given; empty when the path holds none, or when it starts the path. Only the file name
+// is searched, so a folder whose name holds ".txt" does not cut the path short.
+std::string BasePathOf(const std::string& path);
+
+// The lines of a command file's text.
+std::vector<std::string> SplitCommandLines(std::string_view text);
+
+struct CommandFileContent {
+  enum class Status {
+    Read,        // lines holds the file's lines
+    Missing,     // the file is gone (taken or deleted by someone else)
+    Unreadable,  // it exists but is not a regular file or cannot be read
+    TooLarge,    // it is larger than kMaxCommandFileBytes
+  };
+  Status status = Status::Missing;
+  std::vector<std::string> lines;
+};
+
+// Reads a command file without ever blocking (a pipe named like a job is refused).
+CommandFileContent ReadCommandFile(const std::string& path);
+
+}  // namespace velka::server

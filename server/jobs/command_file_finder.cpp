@@ -1,0 +1,80 @@
+#include "server/jobs/command_file_finder.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+
+#include "server/jobs/command_file.h"
+#include "server/jobs/wait_with_events.h"
+
+namespace velka::server {
+
+namespace {
+
+// Milliseconds since the file was last modified, by the wall clock the file system uses.
+Millis QuietMs(const FileIdentity& identity) {
+  struct timespec now;
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const std::int64_t now_ns = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  return (now_ns - identity.modified_ns) / 1'000'000;
+}
+
+// The names of the folder's entries, in the order in which the file system lists them.
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir.get())) names.emplace_back(entry->d_name);
+  return names;
+}
+
+}  // namespace
+
+std::optional<std::string> CommandFileFinder::FindCommandFile(const std::string& folder) {
+  std::erase_if(passed_over_,
+                [](const auto& kept) { return IdentityOf(kept.first) != kept.second; });
+  for (const std::string& name : ListFolder(folder)) {
+    if (!IsCommandFileName(name)) continue;
+    const std::string path = folder + name;
+    if (!IsRegularFile(path) || IsPassedOver(path)) continue;
+    if (std::find(deferred_.begin(), deferred_.end(), path) != deferred_.end()) continue;
+    if (WaitUntilSettled(path)) return path;
+    deferred_.push_back(path);
+  }
+  return std::nullopt;
+}
+
+void CommandFileFinder::PassOver(const std::string& path, const FileIdentity& identity) {
+  passed_over_.emplace_back(path, identity);
+}
+
+bool CommandFileFinder::IsPassedOver(const std::string& path) {
+  auto entry = std::find_if(passed_over_.begin(), passed_over_.end(),
+                            [&](const auto& kept) { return kept.first == path; });
+  if (entry == passed_over_.end()) return false;
+  if (IdentityOf(path) == entry->second) return true;
+  passed_over_.erase(entry);  // written anew: a new job
+  return false;
+}
+
+bool CommandFileFinder::WaitUntilSettled(const std::string& path) {
+  std::optional<FileIdentity> seen = IdentityOf(path);
+  Millis waited = 0;
+  while (seen) {
+    const Millis quiet = QuietMs(*seen);
+    if (quiet >= settle_ms_) return true;
+    if (waited >= kSettleLimitMs) return false;
+    // A time stamp in the future (a clock set back): wait a whole interval and compare.
+    const Millis pause = quiet < 0 ? settle_ms_ : settle_ms_ - quiet;
+    WaitWithEvents(loop_, pause);
+    waited += pause;
+    std::optional<FileIdentity> now = IdentityOf(path);
+    if (quiet < 0 && now == seen) return true;
+    seen = now;
+  }
+  return false;
+}
+
+}  // namespace velka::server

@@ -1,0 +1,52 @@
+#pragma once
+// FindCommandFile: the next job waiting in DirectoryInput.
+//
+// The plain files of the folder are taken in the order in which the file system lists them;
+// the first whose extension is "TXT" (any letter case) is the job. Two guards keep a job from
+// being taken wrongly:
+// - A file still being written by the point-of-sale program is not taken half-written: a file
+//   is taken once it has been left alone for kSettleMs, judged by its modification time. A
+//   file written longer ago than that (the usual case) is taken at once, with no delay; a
+//   younger one is waited for, with events running, and looked at again; one that keeps
+//   changing for kSettleLimitMs is left for the next tick.
+// - A file that was processed but could not be deleted is passed over for as long as it
+//   stays as it was (same file, size and times), so its lines are never sent twice; when the
+//   point-of-sale program writes it anew, it is a new job.
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/event_loop.h"
+#include "server/jobs/job_files.h"
+
+namespace velka::server {
+
+inline constexpr Millis kSettleMs = 200;
+inline constexpr Millis kSettleLimitMs = 10000;
+
+class CommandFileFinder {
+ public:
+  explicit CommandFileFinder(EventLoop& loop, Millis settle_ms = kSettleMs)
+      : loop_(loop), settle_ms_(settle_ms) {}
+
+  // Clears the files left for the next tick; called at the start of each tick.
+  void BeginTick() { deferred_.clear(); }
+
+  // The full path of the next command file in folder (which ends with "/"), if any.
+  std::optional<std::string> FindCommandFile(const std::string& folder);
+
+  // A processed file that is still there.
+  void PassOver(const std::string& path, const FileIdentity& identity);
+
+ private:
+  bool IsPassedOver(const std::string& path);
+  bool WaitUntilSettled(const std::string& path);
+
+  EventLoop& loop_;
+  Millis settle_ms_;
+  std::vector<std::pair<std::string, FileIdentity>> passed_over_;
+  std::vector<std::string> deferred_;
+};
+
+}  // namespace velka::server

@@ -1,0 +1,18 @@
+#pragma once
+// Registration of the control library that lies beside the server's executable
+// ("libTMVVelka.so" in the same folder), through its own DllRegisterServer. The server does
+// this by itself at start-up when the control is not registered yet (a fresh build, a fresh
+// user), so nobody has to register it by hand; a registration made otherwise is kept.
+#include <string>
+
+namespace velka::server {
+
+inline constexpr char kControlLibraryName[] = "libTMVVelka.so";
+
+// The library beside the running executable.
+std::string ControlLibraryBesideProgram();
+
+// Loads that library and calls its DllRegisterServer; false with the reason in error.
+bool RegisterControlBesideProgram(std::string& error);
+
+}  // namespace velka::server

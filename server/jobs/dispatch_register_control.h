@@ -1,0 +1,66 @@
+#pragma once
+// RegisterControl over the control's automation interface: the hosted TmvEcrVelka, created by
+// its programmatic identifier and called by dispatch identifier only (TMVOpen M21, TMVClose
+// M22, DirectIO M52, DirectIO2 M53, ResultCodeExtended P9, the puts of TMVHighSpeed P4 and
+// AsyncMode P5), with the events StatusUpdateEvent (2), DirectIOEvent (5) and
+// ReceiveDataEvent (6) handed on. Text is converted between the server's single-byte text
+// and automation strings here, and nowhere else.
+//
+// A call the interface refuses (it should not happen with a well-formed library) gives result
+// 106, so a job line fails instead of passing for sent.
+#include <memory>
+#include <string>
+
+#include "control/device/automation/dispatch.h"
+#include "control/device/control_site.h"
+#include "server/jobs/register_control.h"
+
+namespace velka::server {
+
+// The server's site for the control: its own event loop (so that the control's waits keep
+// the server's timers and signal watch running), run mode, no stored properties.
+class ServerControlSite : public ControlSite {
+ public:
+  explicit ServerControlSite(EventLoop& loop) : loop_(loop) {}
+  EventLoop* eventLoop() override { return &loop_; }
+  bool designMode() const override { return false; }
+  PropertyStore* propertyStore() override { return nullptr; }
+
+ private:
+  EventLoop& loop_;
+};
+
+class DispatchRegisterControl : public RegisterControl, private EventSink {
+ public:
+  // Connects to the object's events.
+  explicit DispatchRegisterControl(DispatchRef object);
+  ~DispatchRegisterControl() override;
+  DispatchRegisterControl(const DispatchRegisterControl&) = delete;
+  DispatchRegisterControl& operator=(const DispatchRegisterControl&) = delete;
+
+  void setEvents(RegisterControlEvents* events) override { events_ = events; }
+  void setTMVHighSpeed(bool value) override;
+  void setAsyncMode(bool value) override;
+  std::int32_t TMVOpen(const std::string& DeviceName) override;
+  std::int32_t TMVClose() override;
+  std::int32_t DirectIO(std::int32_t Command, std::int32_t& pData, std::string& pString) override;
+  std::int32_t DirectIO2(std::int32_t Command, std::int32_t& pData, std::string& pString,
+                         std::string& pOString) override;
+  std::int32_t ResultCodeExtended() override;
+
+ private:
+  HResult Invoke(DispId event_id, std::span<Variant> args) override;
+  std::int32_t CallLong(DispId id, std::uint16_t kind, std::span<Variant> args);
+
+  DispatchRef object_;
+  std::uint32_t cookie_ = 0;
+  bool advised_ = false;
+  RegisterControlEvents* events_ = nullptr;
+};
+
+// The hosted control: the registered "TMVVelka.TmvEcrVelka", registering the libTMVVelka.so
+// that lies beside the program first when the class is not registered or its registered
+// library cannot be loaded. Null, with the reason in error, when neither works.
+std::unique_ptr<RegisterControl> CreateHostedControl(ControlSite& site, std::string& error);
+
+}  // namespace velka::server

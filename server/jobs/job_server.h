@@ -1,0 +1,97 @@
+#pragma once
+// VelkaDriverServer's life cycle: start-up, the polling timer tmrFile and its tick, the
+// control's events, and the shutdown.
+//
+// Start-up, in order: the single-instance lock (refused: AlreadyRunning, message 550), the
+// settings, the captions, the control created and opened on Port with TMVHighSpeed and
+// AsyncMode False (refused: CannotOpen, message 551), the register frame and status texts, the
+// tray icon, the start file "Avvio.txt", then tmrFile with the Frequence period.
+// Shutdown, in order: tmrFile stopped (no job starts once the shutdown has begun), the stop
+// file "Stop.txt", TMVClose, the data-download file closed, the tray icon hidden.
+//
+// A close request (a "STOP" line, SIGTERM, the exit command) is never handled inside the work
+// in progress: the job that asked finishes, no further command file is taken, and the host
+// calls Shutdown once control is back in its event loop.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/event_loop.h"
+#include "platform/local_time.h"
+#include "server/jobs/command_file_finder.h"
+#include "server/jobs/register_control.h"
+#include "server/jobs/server_settings.h"
+#include "server/jobs/single_instance.h"
+#include "server/jobs/status_display.h"
+
+namespace velka::server {
+
+class DataDownload;
+class JobProcessor;
+class OperatorView;
+
+inline constexpr char kStartFileName[] = "Avvio.txt";
+inline constexpr char kStopFileName[] = "Stop.txt";
+
+// Makes the hosted control; null, with the reason in error, when it cannot be made.
+using RegisterControlFactory = std::function<std::unique_ptr<RegisterControl>(std::string& error)>;
+
+struct JobServerEnvironment {
+  std::string program_folder;  // no trailing "/"
+  std::string log_name;        // the executable's name: the log is <log_name>.LOG
+  EventLoop* loop = nullptr;
+  OperatorView* view = nullptr;
+  RegisterControlFactory create_control;
+  WallClock clock;  // empty: the computer's clock
+  Millis settle_ms = kSettleMs;
+};
+
+class JobServer : public RegisterControlEvents {
+ public:
+  enum class StartResult { Running, AlreadyRunning, CannotOpen };
+
+  explicit JobServer(JobServerEnvironment environment);
+  ~JobServer() override;
+  JobServer(const JobServer&) = delete;
+  JobServer& operator=(const JobServer&) = delete;
+
+  StartResult Start();
+  // Runs once; later calls do nothing.
+  void Shutdown();
+
+  // Asks for the shutdown (signal, exit command). The host calls Shutdown when it sees
+  // closeRequested() back in its loop.
+  void RequestClose();
+  bool closeRequested() const;
+
+  // tmrFile: every waiting command file, one after the other.
+  void Tick();
+
+  // Why the control could not be made or opened, for the operator (after CannotOpen).
+  const std::string& startFailure() const { return start_failure_; }
+  const ServerSettings& settings() const { return settings_; }
+  StatusDisplay& display() { return display_; }
+  JobProcessor& processor() { return *processor_; }
+  Timer& tmrFile() { return *tmr_file_; }
+
+  // Events of the control.
+  void StatusUpdateEvent(std::int32_t Status) override;
+  void DirectIOEvent(std::int32_t Command, std::int32_t& pData, std::string& pString) override;
+  void ReceiveDataEvent(const std::string& pString) override;
+
+ private:
+  JobServerEnvironment env_;
+  SingleInstanceLock lock_;
+  ServerSettings settings_;
+  StatusDisplay display_;
+  CommandFileFinder finder_;
+  std::unique_ptr<RegisterControl> control_;
+  std::unique_ptr<DataDownload> data_;
+  std::unique_ptr<JobProcessor> processor_;
+  std::unique_ptr<Timer> tmr_file_;
+  std::string start_failure_;
+  bool close_requested_ = false;
+  bool running_ = false;
+};
+
+}  // namespace velka::server

@@ -1,0 +1,92 @@
+#include "server/jobs/server_settings.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "platform/ini_file.h"
+#include "platform/numeric_text.h"
+
+namespace velka::server {
+
+namespace {
+
+std::int64_t RoundedProduct(std::string_view text, double factor, std::int64_t limit) {
+  double value = RoundHalfEven(Val(text) * factor);
+  if (std::isnan(value)) return 0;
+  return static_cast<std::int64_t>(
+      std::clamp(value, -static_cast<double>(limit), static_cast<double>(limit)));
+}
+
+std::string ReadKey(const std::string& path, std::string_view key, std::string_view fallback) {
+  return GetProfileString(path, kSettingsSection, key, fallback);
+}
+
+void CreateLastLevel(const std::string& folder) {
+  struct stat info;
+  if (::stat(folder.c_str(), &info) == 0) return;
+  ::mkdir(folder.c_str(), 0777);  // a missing parent or no permission: skipped
+}
+
+}  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+std::string SettingsPath(const std::string& program_folder) {
+  return program_folder + "/" + std::string(kSettingsFileName);
+}
+
+std::string AdjustFolder(std::string value, const std::string& program_folder) {
+  std::replace(value.begin(), value.end(), '\\', '/');
+  if (!value.empty() && value.front() != '/') value = program_folder + "/" + value;
+  if (value.empty() || value.back() != '/') value += '/';
+  return value;
+}
+
+int LanguageOffsetFor(std::string_view language) {
+  std::string upper(language);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper == "ITALIANO" ? 0 : 1000;
+}
+
+bool HighSpeedSelected(std::string_view baud_rate) {
+  return TrimBlanks(baud_rate) == "115200";
+}
+
+Millis PollingPeriodMs(std::string_view frequence) {
+  return RoundedProduct(frequence, 1000.0, kMaxPollingPeriodMs);
+}
+
+std::int64_t LogLimitBytes(std::string_view max_log_dimension) {
+  return RoundedProduct(max_log_dimension, 1024.0, kMaxLogLimitBytes);
+}
+
+ServerSettings ReadSettings(const std::string& program_folder) {
+  const std::string path = SettingsPath(program_folder);
+  ServerSettings s;
+  s.DirectoryInput =
+      AdjustFolder(ReadKey(path, "DirectoryInput", program_folder + "/TOSEND"), program_folder);
+  s.DirectoryOutput =
+      AdjustFolder(ReadKey(path, "DirectoryOutput", program_folder + "/UNSENT"), program_folder);
+  s.Language = ReadKey(path, "Language", "Italiano");
+  s.LanguageOffset = LanguageOffsetFor(s.Language);
+  s.BaudRate = ReadKey(path, "BaudRate", "9600");
+  s.Port = ReadKey(path, "Port", "1");
+  s.Frequence = ReadKey(path, "Frequence", "5");
+  s.MaxLogDimension = ReadKey(path, "MaxLogDimension", "128");
+  s.DirectoryOutputData =
+      AdjustFolder(ReadKey(path, "DirectoryOutputData", program_folder + "/ODATA"), program_folder);
+  CreateLastLevel(s.DirectoryOutput);
+  CreateLastLevel(s.DirectoryInput);
+  CreateLastLevel(s.DirectoryOutputData);
+  s.DataFilePath = s.DirectoryOutputData + std::string(kDataFileName);
+  return s;
+}
+
+}  // namespace velka::server

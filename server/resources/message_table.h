@@ -1,0 +1,44 @@
+#pragma once
+// The server's message table: every text the operator sees, by 16-bit ID, Italian at the ID
+// and English at the ID + 1000. Register error texts exist in Italian only, so in English their
+// lookup gives the empty text.
+#include <cstdint>
+#include <string>
+
+namespace velka::server {
+
+// Offsets of the two languages, as LanguageOffset holds them.
+inline constexpr int kItalianOffset = 0;
+inline constexpr int kEnglishOffset = 1000;
+
+// The single-byte text of an ID; the empty text for an ID the table does not hold, also for
+// one outside the 16-bit range.
+const std::string& LoadString(std::int64_t id);
+
+// Text n in the current language: LoadString(language_offset + n).
+const std::string& MessageText(int language_offset, std::int64_t n);
+
+// IDs with a meaning of their own in the server.
+namespace msg {
+inline constexpr int Hide = 501;
+inline constexpr int StateTitle = 502;
+inline constexpr int ErrorTitle = 503;
+inline constexpr int LastTicket = 504;
+inline constexpr int TimeTitle = 505;
+inline constexpr int NumberTitle = 506;
+inline constexpr int Configure = 507;
+inline constexpr int Send = 508;
+inline constexpr int Exit = 509;
+inline constexpr int RegisterOnPort = 510;
+inline constexpr int AlreadyRunning = 550;  // looked up without the offset
+inline constexpr int CannotStart = 551;     // looked up without the offset
+inline constexpr int Idle = 554;
+inline constexpr int CoverOpen = 555;
+inline constexpr int CoverClosed = 556;
+inline constexpr int PaperOut = 557;
+inline constexpr int PaperReplaced = 558;
+inline constexpr int Busy = 559;
+inline constexpr int GenericError = 70;  // the fall-back for a result code without text
+}  // namespace msg
+
+}  // namespace velka::server

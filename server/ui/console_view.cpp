@@ -1,0 +1,58 @@
+#include "server/ui/console_view.h"
+
+#include "platform/single_byte_text.h"
+
+namespace velka::server {
+
+void ConsoleView::Print(const std::string& name, const std::string& text) {
+  const std::string line = name + ": " + SingleByteToUtf8(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
+void ConsoleView::setCaption(Caption caption, const std::string& text) {
+  Print(CaptionName(caption), text);
+}
+
+void ConsoleView::setStatusText(const std::string& text) {
+  Print("lblStato", text);
+}
+
+void ConsoleView::setErrorText(const std::string& text) {
+  Print("lblErrore", text);
+}
+
+void ConsoleView::setLastReceiptTime(const std::string& text) {
+  Print("lblOra", text);
+}
+
+void ConsoleView::setLastReceiptNumber(const std::string& text) {
+  Print("lblNumero", text);
+}
+
+void ConsoleView::showTrayIcon() {
+  Print("tray", "shown");
+}
+
+void ConsoleView::hideTrayIcon() {
+  Print("tray", "hidden");
+}
+
+void ConsoleView::setTrayIcon(TrayIcon icon) {
+  Print("tray icon", TrayIconName(icon));
+}
+
+void ConsoleView::setTrayToolTip(const std::string& text) {
+  Print("tray tooltip", text);
+}
+
+void ConsoleView::bringToFront() {
+  Print("window", "brought to front");
+}
+
+void ConsoleView::requestClose() {
+  Print("window", "close requested");
+  if (on_close_request_) on_close_request_();
+}
+
+}  // namespace velka::server

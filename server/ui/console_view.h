@@ -1,0 +1,41 @@
+#pragma once
+// The operator view of a machine without a desktop: every change the window and the tray icon
+// would show becomes one line on standard output, in UTF-8, such as
+//   lblStato: La stampante è pronta
+//   tray icon: error
+// Each line is flushed at once, so a supervisor or a log collector sees it as it happens.
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "server/jobs/operator_view.h"
+
+namespace velka::server {
+
+class ConsoleView : public OperatorView {
+ public:
+  // on_close_request runs after the close request has been printed.
+  explicit ConsoleView(std::FILE* out, std::function<void()> on_close_request = {})
+      : out_(out), on_close_request_(std::move(on_close_request)) {}
+
+  void setCaption(Caption caption, const std::string& text) override;
+  void setStatusText(const std::string& text) override;
+  void setErrorText(const std::string& text) override;
+  void setLastReceiptTime(const std::string& text) override;
+  void setLastReceiptNumber(const std::string& text) override;
+  void showTrayIcon() override;
+  void hideTrayIcon() override;
+  void setTrayIcon(TrayIcon icon) override;
+  void setTrayToolTip(const std::string& text) override;
+  void bringToFront() override;
+  void requestClose() override;
+
+ private:
+  // name: what changed; text: single-byte text of the server.
+  void Print(const std::string& name, const std::string& text);
+
+  std::FILE* out_;
+  std::function<void()> on_close_request_;
+};
+
+}  // namespace velka::server

@@ -1,0 +1,194 @@
+#pragma once
+// Test doubles of the job server's tests: a fake control that answers from a script, a view
+// that records what it is shown, and a temporary program folder.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/device/result_codes.h"
+#include "server/jobs/operator_view.h"
+#include "server/jobs/register_control.h"
+
+namespace velka::server::testing {
+
+// The control as the job logic sees it, with the register played by a script.
+class FakeRegisterControl : public RegisterControl {
+ public:
+  // What one DirectIO line does: its result, and (on 0) the answer handed to DirectIOEvent.
+  struct Reply {
+    std::int32_t code = 0;
+    std::int32_t extended = 0;
+    std::vector<std::string> data_lines;  // raised as ReceiveDataEvent before the result
+    std::vector<std::int32_t> statuses;   // raised as StatusUpdateEvent before the result
+    std::string answer;
+  };
+
+  void setEvents(RegisterControlEvents* events) override { events_ = events; }
+  void setTMVHighSpeed(bool value) override {
+    calls.push_back(value ? "TMVHighSpeed=True" : "TMVHighSpeed=False");
+  }
+  void setAsyncMode(bool value) override {
+    calls.push_back(value ? "AsyncMode=True" : "AsyncMode=False");
+  }
+  std::int32_t TMVOpen(const std::string& DeviceName) override {
+    calls.push_back("TMVOpen " + DeviceName);
+    return open_result;
+  }
+  std::int32_t TMVClose() override {
+    calls.push_back("TMVClose");
+    return 0;
+  }
+  std::int32_t DirectIO(std::int32_t Command, std::int32_t& pData, std::string& pString) override {
+    calls.push_back("DirectIO " + std::to_string(Command) + " " + pString);
+    sent.push_back(pString);
+    Reply reply = script ? script(pString) : Reply{};
+    extended_ = reply.extended;
+    if (events_) {
+      for (const std::string& line : reply.data_lines) events_->ReceiveDataEvent(line);
+      for (std::int32_t status : reply.statuses) events_->StatusUpdateEvent(status);
+    }
+    if (reply.code == 0 && events_) {
+      std::string answer = reply.answer;
+      events_->DirectIOEvent(Command, pData, answer);
+    }
+    return reply.code;
+  }
+  std::int32_t DirectIO2(std::int32_t, std::int32_t&, std::string& pString,
+                         std::string& pOString) override {
+    calls.push_back("DirectIO2 " + pString);
+    if (status_result != 0) return status_result;
+    pOString = status_answer;
+    return 0;
+  }
+  std::int32_t ResultCodeExtended() override { return extended_; }
+
+  RegisterControlEvents* events() { return events_; }
+
+  std::function<Reply(const std::string& line)> script;
+  std::int32_t open_result = 0;
+  std::int32_t status_result = 0;
+  // A receipt status answer: receipt number 1234 at characters 9 to 12, tail "0042".
+  std::string status_answer = "10000000123400000042";
+  std::vector<std::string> calls;
+  std::vector<std::string> sent;  // the DirectIO lines, in order
+
+ private:
+  RegisterControlEvents* events_ = nullptr;
+  std::int32_t extended_ = 0;
+};
+
+// Records every change as "name: text", as the console view prints them.
+class RecordingView : public OperatorView {
+ public:
+  void setCaption(Caption caption, const std::string& text) override {
+    Add(CaptionName(caption), text);
+  }
+  void setStatusText(const std::string& text) override { Add("lblStato", text); }
+  void setErrorText(const std::string& text) override { Add("lblErrore", text); }
+  void setLastReceiptTime(const std::string& text) override { Add("lblOra", text); }
+  void setLastReceiptNumber(const std::string& text) override { Add("lblNumero", text); }
+  void showTrayIcon() override { Add("tray", "shown"); }
+  void hideTrayIcon() override { Add("tray", "hidden"); }
+  void setTrayIcon(TrayIcon icon) override { Add("tray icon", TrayIconName(icon)); }
+  void setTrayToolTip(const std::string& text) override { Add("tray tooltip", text); }
+  void bringToFront() override { Add("window", "brought to front"); }
+  void requestClose() override { Add("window", "close requested"); }
+
+  // The last text shown for a name, or nothing.
+  std::optional<std::string> last(const std::string& name) const {
+    auto found = latest.find(name);
+    if (found == latest.end()) return std::nullopt;
+    return found->second;
+  }
+  bool saw(const std::string& line) const {
+    for (const std::string& l : lines) {
+      if (l == line) return true;
+    }
+    return false;
+  }
+
+  std::vector<std::string> lines;
+  std::map<std::string, std::string> latest;
+
+ private:
+  void Add(const std::string& name, const std::string& text) {
+    lines.push_back(name + ": " + text);
+    latest[name] = text;
+  }
+};
+
+// A temporary program folder, with XDG_CONFIG_HOME, XDG_DATA_HOME, HOME and
+// VELKA_SERVER_HOME pointed into it; removed afterwards.
+class TempProgramFolder {
+ public:
+  TempProgramFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "velka-server-XXXXXX");
+    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+    root_ = pattern;
+    std::filesystem::create_directories(home());
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME", "VELKA_SERVER_HOME"}) {
+      const char* value = ::getenv(name);
+      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    ::setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
+    ::setenv("HOME", (root_ + "/user").c_str(), 1);
+    ::setenv("VELKA_SERVER_HOME", home().c_str(), 1);
+  }
+  ~TempProgramFolder() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+    std::error_code ignored;
+    // Read-only files left by a test must not stop the clean-up.
+    for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored)) {
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(root_, ignored);
+  }
+  TempProgramFolder(const TempProgramFolder&) = delete;
+  TempProgramFolder& operator=(const TempProgramFolder&) = delete;
+
+  const std::string& root() const { return root_; }
+  // The program folder.
+  std::string home() const { return root_ + "/prog"; }
+  std::string path(const std::string& relative) const { return home() + "/" + relative; }
+
+  static void Write(const std::string& path, const std::string& contents) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+  static std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string root_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+}  // namespace velka::server::testing
