@@ -3,8 +3,15 @@
 // control its client site: the event loop to use, whether the host is in design mode, and
 // the host's property store. A host that gives no site gets a PollEventLoop of the
 // control's own, run mode and an empty property store.
+//
+// A site is passed to ClassFactory::CreateInstance (or CreateObject) and must outlive the
+// instance. Every entry has a default, so a host overrides only what it has. Header-only:
+// it crosses the library boundary.
+#include <map>
 #include <optional>
 #include <string>
+
+#include "platform/serial_port.h"
 
 namespace velka {
 
@@ -22,10 +29,42 @@ class ControlSite {
  public:
   virtual ~ControlSite() = default;
   // Null: the control runs a PollEventLoop of its own.
-  virtual EventLoop* eventLoop() = 0;
-  virtual bool designMode() const = 0;
-  // Null: no stored properties (a new instance).
-  virtual PropertyStore* propertyStore() = 0;
+  virtual EventLoop* eventLoop() { return nullptr; }
+  virtual bool designMode() const { return false; }
+  // Null: no stored properties. When the store holds "AsyncMode", the instance is loaded
+  // from it; otherwise it starts as a new instance.
+  virtual PropertyStore* propertyStore() { return nullptr; }
+  // Empty: the control opens the system's serial ports. A host (or a test) that brings its
+  // own port implementation gives a factory here; it is called on the control's loop.
+  virtual SerialPortFactory serialPortFactory() { return {}; }
+};
+
+// A property store kept in memory.
+class MemoryPropertyStore : public PropertyStore {
+ public:
+  std::optional<bool> readBool(const std::string& name) override {
+    auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  void writeBool(const std::string& name, bool value, bool /*default_value*/) override {
+    values[name] = value;
+  }
+  std::map<std::string, bool> values;
+};
+
+// A site made of plain values, for hosts that need nothing more.
+class SimpleControlSite : public ControlSite {
+ public:
+  EventLoop* eventLoop() override { return loop; }
+  bool designMode() const override { return design_mode; }
+  PropertyStore* propertyStore() override { return store; }
+  SerialPortFactory serialPortFactory() override { return make_port; }
+
+  EventLoop* loop = nullptr;
+  bool design_mode = false;
+  PropertyStore* store = nullptr;
+  SerialPortFactory make_port;
 };
 
 }  // namespace velka

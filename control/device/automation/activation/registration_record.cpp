@@ -1,0 +1,213 @@
+#include "control/device/automation/activation/registration_record.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <system_error>
+
+#include "platform/data_home.h"
+
+namespace velka {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A registration file is a handful of short lines; anything larger is not one of ours.
+constexpr std::uintmax_t kMaxRecordBytes = 64 * 1024;
+constexpr std::size_t kMaxProgIdLength = 200;
+
+// A programmatic identifier names a file in the folder: one plain name, no way out of it.
+bool UsableProgId(const std::string& prog_id) {
+  if (prog_id.empty() || prog_id.size() > kMaxProgIdLength) return false;
+  if (prog_id == "." || prog_id == "..") return false;
+  for (unsigned char c : prog_id) {
+    if (c <= ' ' || c == '/' || c == '\\' || c >= 0x7F) return false;
+  }
+  return true;
+}
+
+std::string ProgIdFile(const std::string& prog_id) {
+  return ClassesFolder() + "/" + prog_id + ".progid";
+}
+std::string ClassFile(const Guid& class_id) {
+  return ClassesFolder() + "/" + GuidToText(class_id) + ".class";
+}
+std::string TypeLibFile(const Guid& library_id) {
+  return ClassesFolder() + "/" + GuidToText(library_id) + ".typelib";
+}
+
+using Record = std::map<std::string, std::string>;
+
+bool WriteRecord(const std::string& path, const std::string& section, const Record& keys,
+                 std::string& error) {
+  std::ostringstream text;
+  text << "[" << section << "]\n";
+  for (const auto& [key, value] : keys) text << key << "=" << value << "\n";
+  const std::string temporary = path + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text.str();
+    out.close();
+    if (!out) {
+      error = "cannot write " + temporary;
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  if (ec) {
+    error = "cannot write " + path + ": " + ec.message();
+    fs::remove(temporary, ec);
+    return false;
+  }
+  return true;
+}
+
+// Nothing when the file is missing, too large or unreadable.
+std::optional<Record> ReadRecord(const std::string& path) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec || size > kMaxRecordBytes) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  Record record;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line.front() == '[' || line.front() == ';') continue;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    record[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return record;
+}
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Programmatic identifiers are compared without letter case, as automation does: the file of
+// the exact name, else the one whose name differs in case only.
+std::string FindProgIdFile(const std::string& prog_id) {
+  const std::string exact = ProgIdFile(prog_id);
+  std::error_code ec;
+  if (fs::exists(exact, ec)) return exact;
+  const std::string wanted = prog_id + ".progid";
+  constexpr int kMaxEntries = 10000;  // a folder of registrations, not a disk to walk
+  int seen = 0;
+  for (fs::directory_iterator it(ClassesFolder(), ec), end; !ec && it != end && seen < kMaxEntries;
+       it.increment(ec), ++seen) {
+    const std::string name = it->path().filename().string();
+    if (SameIgnoringCase(name, wanted)) return it->path().string();
+  }
+  return exact;
+}
+
+std::string Value(const Record& record, const std::string& key) {
+  auto it = record.find(key);
+  return it == record.end() ? std::string() : it->second;
+}
+
+}  // namespace
+
+std::string ClassesFolder() {
+  return DataHome() + "/TMV SPA/classes";
+}
+
+bool WriteClassRegistration(const ClassRegistration& r, std::string& error) {
+  if (!UsableProgId(r.prog_id)) {
+    error = "unusable programmatic identifier \"" + r.prog_id + "\"";
+    return false;
+  }
+  if (r.library_path.empty() || r.library_path.front() != '/') {
+    error = "the library's path is not known";
+    return false;
+  }
+  std::error_code ec;
+  fs::create_directories(ClassesFolder(), ec);
+  if (ec) {
+    error = "cannot create " + ClassesFolder() + ": " + ec.message();
+    return false;
+  }
+  const std::string version =
+      std::to_string(r.type_library_major) + "." + std::to_string(r.type_library_minor);
+  return WriteRecord(TypeLibFile(r.library_id), "TypeLib",
+                     {{"LIBID", GuidToText(r.library_id)},
+                      {"Name", r.type_library_name},
+                      {"Version", version},
+                      {"Locale", std::to_string(r.locale)},
+                      {"HelpString", r.help_string},
+                      {"Library", r.library_path}},
+                     error) &&
+         WriteRecord(ClassFile(r.class_id), "Class",
+                     {{"CLSID", GuidToText(r.class_id)},
+                      {"Name", r.class_name},
+                      {"ProgID", r.prog_id},
+                      {"Library", r.library_path},
+                      {"TypeLib", GuidToText(r.library_id)},
+                      {"Version", version}},
+                     error) &&
+         WriteRecord(ProgIdFile(r.prog_id), "ProgID",
+                     {{"ProgID", r.prog_id}, {"CLSID", GuidToText(r.class_id)}}, error);
+}
+
+bool RemoveClassRegistration(const std::string& prog_id, const Guid& class_id,
+                             const Guid& library_id, std::string& error) {
+  bool removed_all = true;
+  auto remove = [&](const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    if (ec) {
+      error = "cannot remove " + path + ": " + ec.message();
+      removed_all = false;
+    }
+  };
+  if (UsableProgId(prog_id)) remove(ProgIdFile(prog_id));
+  remove(ClassFile(class_id));
+  remove(TypeLibFile(library_id));
+  return removed_all;
+}
+
+std::optional<RegisteredClass> FindRegisteredClass(const std::string& prog_id, std::string& error) {
+  if (!UsableProgId(prog_id)) {
+    error = "\"" + prog_id + "\" is not a programmatic identifier";
+    return std::nullopt;
+  }
+  const auto prog = ReadRecord(FindProgIdFile(prog_id));
+  if (!prog) {
+    error = prog_id + " is not registered (no " + ProgIdFile(prog_id) +
+            "); register the library with DllRegisterServer";
+    return std::nullopt;
+  }
+  const auto class_id = GuidFromText(Value(*prog, "CLSID"));
+  if (!class_id) {
+    error = "the registration of " + prog_id + " names no valid class identifier";
+    return std::nullopt;
+  }
+  const auto cls = ReadRecord(ClassFile(*class_id));
+  if (!cls) {
+    error = prog_id + " stands for the class " + GuidToText(*class_id) +
+            ", which is not registered (no " + ClassFile(*class_id) + ")";
+    return std::nullopt;
+  }
+  RegisteredClass found{*class_id, Value(*cls, "Library")};
+  if (found.library_path.empty()) {
+    error = "the registration of " + prog_id + " names no library";
+    return std::nullopt;
+  }
+  return found;
+}
+
+}  // namespace velka

@@ -1,0 +1,109 @@
+#include "control/device/automation/entry_points.h"
+
+#include <atomic>
+
+#include "control/device/automation/activation/registration_record.h"
+#include "control/device/automation/control_object.h"
+#include "control/device/automation/identity.h"
+#include "control/device/automation/last_error.h"
+#include "control/device/library_version.h"
+#include "platform/shared_library.h"
+#include "platform/single_byte_text.h"
+
+namespace velka {
+
+namespace {
+
+// References held on the class factory and locks taken with LockServer.
+std::atomic<long> g_factory_references{0};
+
+// The version record of the library: its version, and that it registers itself. A tool
+// reading the library's file finds it with `strings`.
+[[gnu::used]] const char kVersionRecord[] = "TMVVelka version 1.0.0.10 OLESelfRegister";
+
+class TmvEcrVelkaFactory final : public ClassFactory {
+ public:
+  std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++g_factory_references); }
+  std::uint32_t Release() override {
+    return static_cast<std::uint32_t>(g_factory_references > 0 ? --g_factory_references : 0);
+  }
+  HResult CreateInstance(ControlSite* site, Dispatch** object) override {
+    return ControlObject::Create(site, object);
+  }
+  HResult LockServer(bool lock) override {
+    if (lock) {
+      ++g_factory_references;
+    } else if (g_factory_references > 0) {
+      --g_factory_references;
+    }
+    return hresult::Ok;
+  }
+};
+
+TmvEcrVelkaFactory g_factory;
+
+ClassRegistration ThisRegistration() {
+  ClassRegistration r;
+  r.prog_id = identity::kProgId;
+  r.class_id = identity::kClassId;
+  r.class_name = Utf16ToUtf8(identity::kClassName);
+  // The file that holds this very code.
+  r.library_path = PathOfLibraryHolding(reinterpret_cast<const void*>(&DllRegisterServer));
+  r.library_id = identity::kLibraryId;
+  r.type_library_name = Utf16ToUtf8(identity::kLibraryName);
+  r.type_library_major = identity::kTypeLibraryMajor;
+  r.type_library_minor = identity::kTypeLibraryMinor;
+  r.locale = identity::kLocale;
+  r.help_string = Utf16ToUtf8(identity::kHelpString);
+  return r;
+}
+
+}  // namespace
+
+}  // namespace velka
+
+using velka::HResult;
+namespace hresult = velka::hresult;
+
+extern "C" HResult DllRegisterServer() {
+  try {
+    std::string error;
+    if (velka::WriteClassRegistration(velka::ThisRegistration(), error)) return hresult::Ok;
+    velka::SetLastErrorText("DllRegisterServer: " + error);
+    return hresult::RegistrationFailed;
+  } catch (...) {
+    return hresult::RegistrationFailed;
+  }
+}
+
+extern "C" HResult DllUnregisterServer() {
+  try {
+    std::string error;
+    if (velka::RemoveClassRegistration(velka::identity::kProgId, velka::identity::kClassId,
+                                       velka::identity::kLibraryId, error)) {
+      return hresult::Ok;
+    }
+    velka::SetLastErrorText("DllUnregisterServer: " + error);
+    return hresult::RegistrationFailed;
+  } catch (...) {
+    return hresult::RegistrationFailed;
+  }
+}
+
+extern "C" HResult DllGetClassObject(const velka::Guid* class_id, const velka::Guid* interface_id,
+                                     void** object) {
+  if (!object) return hresult::Pointer;
+  *object = nullptr;
+  if (!class_id || !interface_id) return hresult::Pointer;
+  if (!(*class_id == velka::identity::kClassId)) return hresult::ClassNotAvailable;
+  if (!(*interface_id == velka::identity::kClassFactoryInterfaceId)) return hresult::NoInterface;
+  velka::g_factory.AddRef();
+  *object = static_cast<velka::ClassFactory*>(&velka::g_factory);
+  return hresult::Ok;
+}
+
+extern "C" HResult DllCanUnloadNow() {
+  return velka::ControlObject::LiveObjects() == 0 && velka::g_factory_references == 0
+             ? hresult::Ok
+             : hresult::False;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The one table of the control's automation interface: the 53 members of _TmvEcrVelka in
+// interface order and the 6 events of __TmvEcrVelka, each with its dispatch identifier, kind,
+// parameters and result. The dispatcher, the name lookup and the type information are all
+// read from it, so the interface is written once. Nothing in it is tied to one platform: a
+// native automation binding (a type library and a real dispatch interface) is generated from
+// the same rows.
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "control/device/automation/invoke_arguments.h"
+#include "control/device/automation/type_info.h"
+
+namespace velka {
+
+class TmvEcrVelka;
+
+struct MemberRow {
+  MemberInfo info;
+  // Calls the member on the control with the converted arguments; gives its result (Empty
+  // for a put).
+  std::function<Variant(TmvEcrVelka&, Arguments&)> call;
+};
+
+const std::vector<MemberRow>& MemberTable();
+const std::vector<MemberInfo>& EventTable();
+
+// The type library built from the tables and the identity of the library.
+const TypeLibraryInfo& TmvEcrVelkaTypeLibrary();
+
+// Event identifiers, in event order.
+namespace event_id {
+inline constexpr DispId DataEvent = 1;
+inline constexpr DispId StatusUpdateEvent = 2;
+inline constexpr DispId ErrorEvent = 3;
+inline constexpr DispId OutputCompleteEvent = 4;
+inline constexpr DispId DirectIOEvent = 5;
+inline constexpr DispId ReceiveDataEvent = 6;
+}  // namespace event_id
+
+// ASCII letters compared without case, as automation compares names.
+bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
+
+}  // namespace velka

@@ -1,0 +1,88 @@
+#pragma once
+// The control as a host meets it: the library registered in a temporary data folder, an
+// instance activated by its programmatic identifier with a site that gives virtual time and a
+// scripted register, and calls by dispatch identifier only.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "control/device/automation/activation/create_object.h"
+#include "control/device/automation/dispatch.h"
+#include "control/device/control_site.h"
+#include "tests/support/scripted_port.h"
+#include "tests/support/virtual_event_loop.h"
+
+namespace velka::testing {
+
+// Points XDG_CONFIG_HOME, XDG_DATA_HOME and HOME at a new temporary folder for its lifetime.
+class TemporaryHome {
+ public:
+  TemporaryHome();
+  ~TemporaryHome();
+  const std::string& path() const { return path_; }
+  std::string dataHome() const { return path_ + "/data"; }
+
+ private:
+  std::string path_;
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+// The control library under test, loaded by its path in the build tree.
+std::string ControlLibraryPath();
+// A function of the control library's C entry points or C surface.
+void* ControlLibrarySymbol(const char* name);
+
+// Calls DllRegisterServer of the library.
+HResult RegisterControlLibrary();
+HResult UnregisterControlLibrary();
+HResult ControlLibraryCanUnloadNow();
+
+// Member identifiers as the job server and other clients use them.
+constexpr DispId M(int k) {
+  return MethodId(k);
+}
+constexpr DispId P(int k) {
+  return PropertyId(k);
+}
+
+class AutomationFixture : public ::testing::Test {
+ protected:
+  AutomationFixture();
+  ~AutomationFixture() override;
+
+  // Invoke with arguments in declaration order; the result goes to `result`.
+  HResult call(DispId id, std::vector<Variant> args = {},
+               std::uint16_t kind = kInvokeMethod | kInvokePropertyGet);
+  HResult put(DispId id, Variant value);
+  // The Long result of a method or get; fails the test when the call is refused.
+  std::int32_t callLong(DispId id, std::vector<Variant> args = {});
+  // TMVOpen("1"), expecting 0.
+  void open();
+
+  TemporaryHome home;
+  VirtualEventLoop loop;
+  MemoryPropertyStore properties;
+  SimpleControlSite site;
+  ScriptedPort* port = nullptr;  // owned by the control
+  DispatchRef control;
+  Variant result;
+  InvokeError error;
+  // What the register answers each command with (default: an "O" status without error).
+  std::function<Bytes(const std::string& command)> answerFor;
+  // A second answer to the same command, sent a little later (empty: none).
+  std::function<Bytes(const std::string& command)> followUpFor;
+  // Commands the register received, in order.
+  std::vector<std::string> commands;
+  bool acknowledge = true;
+
+  // Creates the instance (done by the constructor; again after a change of site).
+  void activate();
+
+ private:
+  void onWrite(const Bytes& bytes);
+};
+
+}  // namespace velka::testing

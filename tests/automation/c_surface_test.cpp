@@ -1,0 +1,172 @@
+// The plain C surface, as a host in another language calls it: functions looked up in the
+// library by name, C variants, library-made strings, a callback for events.
+#include <gtest/gtest.h>
+
+#include "control/device/automation/c_surface.h"
+#include "tests/automation/automation_fixture.h"
+
+namespace velka::testing {
+namespace {
+
+// The C surface of the loaded library, by name, as ctypes finds it.
+struct CSurface {
+  template <typename F>
+  static F Get(const char* name) {
+    return reinterpret_cast<F>(ControlLibrarySymbol(name));
+  }
+  decltype(&velka_create) create = Get<decltype(&velka_create)>("velka_create");
+  decltype(&velka_release) release = Get<decltype(&velka_release)>("velka_release");
+  decltype(&velka_get_id) get_id = Get<decltype(&velka_get_id)>("velka_get_id");
+  decltype(&velka_invoke) invoke = Get<decltype(&velka_invoke)>("velka_invoke");
+  decltype(&velka_invoke_by_name) invoke_by_name =
+      Get<decltype(&velka_invoke_by_name)>("velka_invoke_by_name");
+  decltype(&velka_advise) advise = Get<decltype(&velka_advise)>("velka_advise");
+  decltype(&velka_unadvise) unadvise = Get<decltype(&velka_unadvise)>("velka_unadvise");
+  decltype(&velka_last_error) last_error = Get<decltype(&velka_last_error)>("velka_last_error");
+  decltype(&velka_string_from_utf8) from_utf8 =
+      Get<decltype(&velka_string_from_utf8)>("velka_string_from_utf8");
+  decltype(&velka_string_new) string_new = Get<decltype(&velka_string_new)>("velka_string_new");
+  decltype(&velka_string_length) length =
+      Get<decltype(&velka_string_length)>("velka_string_length");
+  decltype(&velka_string_free) string_free = Get<decltype(&velka_string_free)>("velka_string_free");
+  decltype(&velka_variant_clear) clear = Get<decltype(&velka_variant_clear)>("velka_variant_clear");
+};
+
+std::u16string TextOf(const CSurface& c, VelkaString s) {
+  return std::u16string(reinterpret_cast<const char16_t*>(s),
+                        static_cast<std::size_t>(c.length(s)));
+}
+
+VelkaVariant CLong(std::int32_t v) {
+  VelkaVariant out{};
+  out.type = VELKA_VT_LONG;
+  out.value.long_value = v;
+  return out;
+}
+VelkaVariant CString(VelkaString s) {
+  VelkaVariant out{};
+  out.type = VELKA_VT_STRING;
+  out.value.string_value = s;
+  return out;
+}
+VelkaVariant CStringRef(VelkaString* s) {
+  VelkaVariant out{};
+  out.type = VELKA_VT_STRING | VELKA_VT_BYREF;
+  out.value.string_ref = s;
+  return out;
+}
+
+class CSurfaceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegisterControlLibrary(), hresult::Ok);
+    ASSERT_EQ(c.create("TMVVelka.TmvEcrVelka", &object), 0) << c.last_error();
+  }
+  void TearDown() override {
+    if (object) c.release(object);
+  }
+  TemporaryHome home;
+  CSurface c;
+  VelkaObject* object = nullptr;
+};
+
+TEST_F(CSurfaceTest, PropertiesAndMethodsByIdentifierAndName) {
+  VelkaVariant result{};
+  ASSERT_EQ(c.invoke(object, PropertyId(20), VELKA_INVOKE_PROPERTYGET, nullptr, 0, &result), 0);
+  EXPECT_EQ(result.type, VELKA_VT_LONG);
+  EXPECT_EQ(result.value.long_value, 101);
+
+  ASSERT_EQ(c.invoke_by_name(object, "devicename", VELKA_INVOKE_PROPERTYGET, nullptr, 0, &result),
+            0);
+  ASSERT_EQ(result.type, VELKA_VT_STRING);
+  EXPECT_EQ(TextOf(c, result.value.string_value), u"TMV - VELKA PRINTER");
+  c.clear(&result);
+  EXPECT_EQ(result.type, VELKA_VT_EMPTY);
+
+  VelkaString vat = c.from_utf8("22.5");
+  VelkaVariant args[] = {CLong(2), CString(vat)};
+  ASSERT_EQ(c.invoke_by_name(object, "SetVatValue", VELKA_INVOKE_METHOD, args, 2, &result), 0);
+  EXPECT_EQ(result.value.long_value, 0);
+  c.string_free(vat);
+
+  std::int32_t id = 0;
+  ASSERT_EQ(c.get_id(object, "PrintRecItem", &id), 0);
+  EXPECT_EQ(id, MethodId(42));
+}
+
+TEST_F(CSurfaceTest, RefusalsCarryAText) {
+  VelkaVariant result{};
+  VelkaVariant value = CLong(1);
+  EXPECT_EQ(c.invoke(object, PropertyId(20), VELKA_INVOKE_PROPERTYPUT, &value, 1, &result),
+            hresult::ReadOnlyProperty);
+  EXPECT_NE(std::string(c.last_error()).find("ResultCode"), std::string::npos) << c.last_error();
+  EXPECT_EQ(c.invoke_by_name(object, "NoSuchMember", VELKA_INVOKE_METHOD, nullptr, 0, &result),
+            hresult::UnknownName);
+  EXPECT_EQ(c.invoke(object, MethodId(54), VELKA_INVOKE_METHOD, nullptr, -1, &result),
+            hresult::BadParamCount);
+  VelkaVariant bad{};
+  bad.type = 0x77;
+  EXPECT_EQ(c.invoke(object, MethodId(54), VELKA_INVOKE_METHOD, &bad, 1, &result),
+            hresult::TypeMismatch);
+  VelkaVariant null_ref{};
+  null_ref.type = VELKA_VT_LONG | VELKA_VT_BYREF;
+  EXPECT_EQ(c.invoke(object, MethodId(59), VELKA_INVOKE_METHOD, &null_ref, 1, &result),
+            hresult::TypeMismatch);
+  EXPECT_EQ(c.invoke(nullptr, MethodId(54), VELKA_INVOKE_METHOD, nullptr, 0, &result),
+            hresult::Pointer);
+
+  VelkaObject* none = nullptr;
+  EXPECT_EQ(c.create("No.Such.Class", &none), hresult::ClassNotRegistered);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_NE(std::string(c.last_error()).find("not registered"), std::string::npos);
+}
+
+TEST_F(CSurfaceTest, StringsKeepTheirUnits) {
+  const VelkaChar units[] = {u'a', 0x20AC, 0, u'b'};  // an embedded NUL stays
+  VelkaString s = c.string_new(units, 4);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(c.length(s), 4);
+  EXPECT_EQ(TextOf(c, s), (std::u16string{u'a', 0x20AC, 0, u'b'}));
+  c.string_free(s);
+  EXPECT_EQ(c.string_new(units, -1), nullptr);
+  EXPECT_EQ(c.length(nullptr), 0);
+  VelkaString euro = c.from_utf8("\xE2\x82\xAC");
+  EXPECT_EQ(TextOf(c, euro), u"\u20AC");
+  c.string_free(euro);
+}
+
+struct Recorded {
+  std::vector<std::int32_t> ids;
+  std::u16string text;
+  const CSurface* c;
+};
+
+void OnEvent(void* context, std::int32_t event_id, VelkaVariant* args, std::int32_t count) {
+  auto* r = static_cast<Recorded*>(context);
+  r->ids.push_back(event_id);
+  if (event_id == 5 && count == 3 && args[2].type == (VELKA_VT_STRING | VELKA_VT_BYREF)) {
+    r->text = TextOf(*r->c, *args[2].value.string_ref);
+  }
+}
+
+TEST_F(CSurfaceTest, EventsReachTheCallbackUntilUnadvised) {
+  Recorded recorded{{}, {}, &c};
+  std::uint32_t cookie = 0;
+  ASSERT_EQ(c.advise(object, &OnEvent, &recorded, &cookie), 0);
+  // No register on this instance's port: DirectIO only answers, it raises nothing.
+  VelkaVariant result{};
+  VelkaString command = c.from_utf8("=K");
+  std::int32_t data = 0;
+  VelkaVariant args[3] = {CLong(1), {}, CStringRef(&command)};
+  args[1].type = VELKA_VT_LONG | VELKA_VT_BYREF;
+  args[1].value.long_ref = &data;
+  ASSERT_EQ(c.invoke_by_name(object, "DirectIO", VELKA_INVOKE_METHOD, args, 3, &result), 0);
+  EXPECT_NE(result.value.long_value, 0);
+  EXPECT_TRUE(recorded.ids.empty());
+  c.string_free(command);
+  EXPECT_EQ(c.unadvise(object, cookie), 0);
+  EXPECT_EQ(c.unadvise(object, cookie), hresult::NoConnection);
+}
+
+}  // namespace
+}  // namespace velka::testing

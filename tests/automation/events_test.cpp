@@ -1,0 +1,160 @@
+// Events through Advise/Unadvise: identifiers and arguments as the host receives them, the
+// by-reference arguments read back, and the object kept alive while a handler releases it.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "tests/automation/automation_fixture.h"
+#include "tests/support/control_fixture.h"
+
+namespace velka::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+using V = Variant;
+
+constexpr DispId kDirectIO = M(52), kResultCode = P(20), kResultCodeExtended = P(9),
+                 kPrintXReport = M(54);
+
+std::string Text(const Variant& v) {
+  switch (v.type()) {
+    case VarType::Long:
+      return std::to_string(v.longValue());
+    case VarType::String:
+      return "\"" + std::string(v.stringValue().begin(), v.stringValue().end()) + "\"";
+    default:
+      return VarTypeName(v.type());
+  }
+}
+
+// Records "id: arg arg ..." with "&" before by-reference arguments.
+class RecordingSink : public EventSink {
+ public:
+  HResult Invoke(DispId event_id, std::span<Variant> args) override {
+    std::string line = std::to_string(event_id) + ":";
+    for (const Variant& v : args) line += std::string(" ") + (v.byRef() ? "&" : "") + Text(v);
+    log.push_back(line);
+    if (react) react(event_id, args);
+    return hresult::Ok;
+  }
+  Strings log;
+  std::function<void(DispId, std::span<Variant>)> react;
+};
+
+class Events : public AutomationFixture {
+ protected:
+  void SetUp() override {
+    open();
+    ASSERT_EQ(control->Advise(&sink, &cookie), hresult::Ok);
+  }
+  std::int32_t directIO(std::int32_t command, const std::u16string& text) {
+    std::int32_t data = 7;
+    std::u16string line = text;
+    return callLong(kDirectIO, {V::FromLong(command), V::RefLong(&data), V::RefString(&line)});
+  }
+  RecordingSink sink;
+  std::uint32_t cookie = 0;
+};
+
+TEST_F(Events, DirectIOEventCarriesTheAnswer) {
+  answerFor = [](const std::string&) { return DataAnswer("RISPOSTA"); };
+  EXPECT_EQ(directIO(3, u"=K"), 0);
+  EXPECT_EQ(sink.log, Strings{"5: 3 &7 &\"RISPOSTA\""});
+}
+
+TEST_F(Events, StatusUpdateAndReceiveData) {
+  answerFor = [](const std::string& command) {
+    return command == "=C2" ? ErrorStatus('P', 0) : AnswerFrame("|LINEA UNO");
+  };
+  followUpFor = [](const std::string& command) {
+    return command == "=C2" ? Bytes{} : OkStatus();
+  };
+  EXPECT_EQ(callLong(kPrintXReport), 114);
+  EXPECT_EQ(callLong(kResultCodeExtended), 203);
+  EXPECT_EQ(directIO(0, u"<</?x"), 0);
+  ASSERT_GE(sink.log.size(), 2u);
+  EXPECT_EQ(sink.log[0], "2: 24");
+  EXPECT_EQ(sink.log[1], "6: \"LINEA UNO\"");
+}
+
+TEST_F(Events, ByReferenceArgumentsAreReadBack) {
+  // The host's change of pString reaches the control, which empties it afterwards; its
+  // handler sees the value each sink left.
+  answerFor = [](const std::string&) { return DataAnswer("RISPOSTA"); };
+  RecordingSink second;
+  std::uint32_t second_cookie = 0;
+  ASSERT_EQ(control->Advise(&second, &second_cookie), hresult::Ok);
+  sink.react = [](DispId, std::span<Variant> args) {
+    args[1].setLong(99);
+    args[2].setString(u"CAMBIATA");
+    args[0] = V::FromLong(-1);  // a by-value argument is the handler's own copy
+  };
+  EXPECT_EQ(directIO(3, u"=K"), 0);
+  EXPECT_EQ(second.log, Strings{"5: 3 &99 &\"CAMBIATA\""});
+}
+
+TEST_F(Events, UnadviseStopsDeliveryAndRefusesUnknownCookies) {
+  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  EXPECT_EQ(control->Unadvise(cookie), hresult::Ok);
+  EXPECT_EQ(control->Unadvise(cookie), hresult::NoConnection);
+  EXPECT_EQ(directIO(1, u"=K"), 0);
+  EXPECT_TRUE(sink.log.empty());
+  EXPECT_EQ(control->Advise(nullptr, &cookie), hresult::Pointer);
+}
+
+TEST_F(Events, ConnectionsAreBounded) {
+  std::vector<RecordingSink> sinks(32);
+  HResult last = hresult::Ok;
+  int connected = 1;  // the fixture's
+  for (RecordingSink& s : sinks) {
+    std::uint32_t c = 0;
+    last = control->Advise(&s, &c);
+    if (Failed(last)) break;
+    ++connected;
+  }
+  EXPECT_EQ(last, hresult::AdviseLimit);
+  EXPECT_EQ(connected, 16);
+}
+
+TEST_F(Events, HandlerMayDisconnectItselfAndOthers) {
+  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  RecordingSink second;
+  std::uint32_t second_cookie = 0;
+  ASSERT_EQ(control->Advise(&second, &second_cookie), hresult::Ok);
+  sink.react = [&](DispId, std::span<Variant>) {
+    control->Unadvise(cookie);
+    control->Unadvise(second_cookie);
+  };
+  EXPECT_EQ(directIO(1, u"=K"), 0);
+  EXPECT_EQ(sink.log.size(), 1u);
+  EXPECT_TRUE(second.log.empty());
+}
+
+TEST_F(Events, AThrowingHandlerDoesNotStopTheControl) {
+  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  sink.react = [](DispId, std::span<Variant>) { throw std::runtime_error("host bug"); };
+  EXPECT_EQ(directIO(1, u"=K"), 0);
+  EXPECT_EQ(callLong(kResultCode), 0);
+}
+
+TEST_F(Events, ReleasingTheLastReferenceInsideAHandlerIsSafe) {
+  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  Dispatch* raw = control.get();
+  raw->AddRef();
+  control.reset();  // the host now holds its one reference in raw
+  sink.react = [&](DispId, std::span<Variant>) {
+    ASSERT_EQ(ControlLibraryCanUnloadNow(), hresult::False);
+    raw->Release();
+  };
+  std::int32_t data = 0;
+  std::u16string line = u"=K";
+  std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
+  Variant answer;
+  EXPECT_EQ(raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr), hresult::Ok);
+  EXPECT_EQ(answer, V::FromLong(0));
+  EXPECT_EQ(sink.log.size(), 1u);
+  EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);  // gone once the call returned
+}
+
+}  // namespace
+}  // namespace velka::testing
