@@ -10,40 +10,47 @@ void ConsoleView::Print(const std::string& name, const std::string& text) {
   std::fflush(out_);
 }
 
+void ConsoleView::Change(const std::string& name, const std::string& text) {
+  auto [entry, added] = shown_.try_emplace(name, text);
+  if (!added && entry->second == text) return;
+  entry->second = text;
+  Print(name, text);
+}
+
 void ConsoleView::setCaption(Caption caption, const std::string& text) {
-  Print(CaptionName(caption), text);
+  Change(CaptionName(caption), text);
 }
 
 void ConsoleView::setStatusText(const std::string& text) {
-  Print("lblStato", text);
+  Change("lblStato", text);
 }
 
 void ConsoleView::setErrorText(const std::string& text) {
-  Print("lblErrore", text);
+  Change("lblErrore", text);
 }
 
 void ConsoleView::setLastReceiptTime(const std::string& text) {
-  Print("lblOra", text);
+  Change("lblOra", text);
 }
 
 void ConsoleView::setLastReceiptNumber(const std::string& text) {
-  Print("lblNumero", text);
+  Change("lblNumero", text);
 }
 
 void ConsoleView::showTrayIcon() {
-  Print("tray", "shown");
+  Change("tray", "shown");
 }
 
 void ConsoleView::hideTrayIcon() {
-  Print("tray", "hidden");
+  Change("tray", "hidden");
 }
 
 void ConsoleView::setTrayIcon(TrayIcon icon) {
-  Print("tray icon", TrayIconName(icon));
+  Change("tray icon", TrayIconName(icon));
 }
 
 void ConsoleView::setTrayToolTip(const std::string& text) {
-  Print("tray tooltip", text);
+  Change("tray tooltip", text);
 }
 
 void ConsoleView::bringToFront() {

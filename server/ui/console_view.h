@@ -3,9 +3,11 @@
 // would show becomes one line on standard output, in UTF-8, such as
 //   lblStato: La stampante è pronta
 //   tray icon: error
-// Each line is flushed at once, so a supervisor or a log collector sees it as it happens.
+// A field set to the text it already shows is no change and prints nothing. Each line is
+// flushed at once, so a supervisor or a log collector sees it as it happens.
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "server/jobs/operator_view.h"
@@ -33,9 +35,12 @@ class ConsoleView : public OperatorView {
  private:
   // name: what changed; text: single-byte text of the server.
   void Print(const std::string& name, const std::string& text);
+  // Print, unless the field already shows the text.
+  void Change(const std::string& name, const std::string& text);
 
   std::FILE* out_;
   std::function<void()> on_close_request_;
+  std::map<std::string, std::string> shown_;
 };
 
 }  // namespace velka::server
