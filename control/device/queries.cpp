@@ -70,7 +70,10 @@ std::string DateTimeOfClockAnswer(std::string_view answer, int current_year) {
 std::int32_t TmvEcrVelka::GetDate(std::u16string& DateTime) {
   DateTime.clear();
   std::int32_t code = CheckEntry(entry::GetDate, state_, *port_);
-  if (code == result::Success) code = Send(kClockRequest, true);
+  if (code == result::Success) {
+    state_.AnswerData.clear();  // a register answering with a bare status leaves no date
+    code = Send(kClockRequest, true);
+  }
   if (code == result::Success) {
     const LocalDateTime now = env_.clock ? env_.clock() : CurrentLocalDateTime();
     DateTime = FromSingleByte(DateTimeOfClockAnswer(state_.AnswerData, now.year));
@@ -82,7 +85,11 @@ std::int32_t TmvEcrVelka::GetData(std::int32_t& DataItem, std::vector<std::int32
                                   std::u16string& Data) {
   std::int32_t code = CheckEntry(entry::GetData, state_, *port_);
   Data.clear();
-  if (code == result::Success) code = Send(DataRequest(DataItem), true);
+  if (code == result::Success) {
+    // The answer of an earlier request is not handed back as this one's.
+    state_.AnswerData.clear();
+    code = Send(DataRequest(DataItem), true);
+  }
   if (code == result::Success) Data = FromSingleByte(state_.AnswerData);
   return state_.ResultCode = code;
 }

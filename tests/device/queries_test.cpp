@@ -63,6 +63,20 @@ TEST_F(Queries, GetDataGates) {
   EXPECT_TRUE(commands.empty());
 }
 
+// A register that answers a request with a bare status sends no data: the answer of the
+// request before is not passed off as this one's.
+TEST_F(Queries, EarlierAnswerIsNotHandedBackAsANewOne) {
+  answerAll("STATUS TEXT 0123456");
+  std::u16string data;
+  EXPECT_EQ(Data(12, data), 0);
+  answerFor = [](const std::string&) { return OkStatus(); };
+  EXPECT_EQ(Data(4, data), 0);
+  EXPECT_EQ(data, u"");
+  std::u16string date_time;
+  EXPECT_EQ(control->GetDate(date_time), 0);
+  EXPECT_EQ(date_time, u"20");  // the century alone, nothing of the earlier answer
+}
+
 TEST_F(Queries, GetDataKeepsDataEmptyWhenTheExchangeFails) {
   answerFor = [](const std::string&) { return ErrorStatus('X', 5); };
   std::u16string data = u"old";
