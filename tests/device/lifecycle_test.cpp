@@ -70,6 +70,7 @@ TEST_F(Lifecycle, CreationWritesTheMissingDefaults) {
 }
 
 TEST_F(Lifecycle, CreationKeepsPresentNumbering) {
+  control.reset();
   settings->velka = {{"ProgTraceLOG", "5"}, {"ProgDataLOG", "01/01/2026"}, {"TraceLOG", "0"}};
   create();
   EXPECT_EQ(settings->velka["ProgTraceLOG"], "5");
@@ -83,20 +84,17 @@ TEST_F(Lifecycle, TraceLogSettingAsBoolean) {
       {"-1", true},   {"0", false},   {"2.5", true},    {"yes", false},   {"on", false},
   };
   for (const auto& [text, on] : rows) {
-    settings->velka["TraceLOG"] = text;
-    create();
+    recreateWith({{"TraceLOG", text}});
     EXPECT_EQ(control->state().TraceOn, on) << text;
     EXPECT_EQ(settings->velka["TraceLOG"], text) << "present values are not rewritten";
   }
-  settings->velka["TraceLOG"] = "   ";
-  create();
+  recreateWith({{"TraceLOG", "   "}});
   EXPECT_FALSE(control->state().TraceOn);
   EXPECT_EQ(settings->velka["TraceLOG"], "False");
 }
 
 TEST_F(Lifecycle, PackIdFromSettingsIsUsedAndWrittenBack) {
-  settings->velka["PackID"] = "7";
-  create();
+  recreateWith({{"PackID", "7"}});
   open();
   control->ClearError();
   ASSERT_FALSE(port->written().empty());
@@ -108,12 +106,10 @@ TEST_F(Lifecycle, PackIdFromSettingsIsUsedAndWrittenBack) {
 
 TEST_F(Lifecycle, PackIdOutsideTheDigitRangeStartsFromZero) {
   for (const char* text : {"12", "-3", "abc", "", "9.7"}) {
-    settings->velka["PackID"] = text;
-    create();
+    recreateWith({{"PackID", text}});
     EXPECT_EQ(control->state().PackID, 0) << text;
   }
-  settings->velka["PackID"] = " 4xyz";
-  create();
+  recreateWith({{"PackID", " 4xyz"}});
   EXPECT_EQ(control->state().PackID, 4);
 }
 
@@ -240,8 +236,7 @@ TEST_F(Lifecycle, ClearErrorSendsTheClearingCommand) {
 }
 
 TEST_F(Lifecycle, TraceBannersFrameEachOpening) {
-  settings->velka["TraceLOG"] = "True";
-  create();
+  recreateWith({{"TraceLOG", "True"}});
   open();
   control->TMVClose();
   open();
@@ -258,7 +253,7 @@ TEST_F(Lifecycle, TraceBannersFrameEachOpening) {
 }
 
 TEST_F(Lifecycle, TraceFileThatCannotBeOpenedFailsTheOpen) {
-  settings->velka["TraceLOG"] = "True";
+  recreateWith({{"TraceLOG", "True"}});
   auto env = environment();
   env.openTraceFile = [] { return std::unique_ptr<TraceSink>(); };
   control = std::make_unique<TmvEcrVelka>(env);
@@ -269,8 +264,7 @@ TEST_F(Lifecycle, TraceFileThatCannotBeOpenedFailsTheOpen) {
 }
 
 TEST_F(Lifecycle, TraceLinesOfTheLinkCarryMarkAndDate) {
-  settings->velka["TraceLOG"] = "True";
-  create();
+  recreateWith({{"TraceLOG", "True"}});
   open();
   control->ClearError();
   ASSERT_GE(trace.size(), 3u);

@@ -140,6 +140,12 @@ void ControlFixture::create() {
   control->setEventSink(&events);
 }
 
+void ControlFixture::recreateWith(const std::map<std::string, std::string>& values) {
+  control.reset();
+  for (const auto& [key, value] : values) settings->velka[key] = value;
+  create();
+}
+
 void ControlFixture::open() {
   std::u16string port_name = u"1";
   ASSERT_EQ(control->TMVOpen(port_name), 0);

@@ -94,6 +94,8 @@ class ControlFixture : public ::testing::Test {
   std::unique_ptr<TmvEcrVelka> control;
   ControlEnvironment environment();
   void create();
+  // Ends the control (which writes "PackID" back), sets the settings, creates it anew.
+  void recreateWith(const std::map<std::string, std::string>& values);
 
  private:
   void onWrite(const Bytes& bytes);

@@ -221,7 +221,9 @@ Bytes ScriptedRegister::Frame(std::string_view data, char sequence) {
   text.push_back('N');
   text.append(data);
   text.push_back(sequence);
-  Bytes frame{kStx};
+  Bytes frame;
+  frame.reserve(text.size() + 4);
+  frame.push_back(kStx);
   frame.insert(frame.end(), text.begin(), text.end());
   std::uint8_t check = 0;
   for (const std::uint8_t byte : frame) check ^= byte;
