@@ -108,7 +108,7 @@ HResult IdsOfNames(std::span<const std::u16string> names, std::span<DispId> ids)
   ids[0] = member->id;
   HResult status = hresult::Ok;
   for (std::size_t i = 1; i < names.size(); ++i) {
-    // Parameter names belong to the method or the get entry (a put's value has no name).
+    // Parameter names of the first entry of that name (for a property: its first entry).
     for (std::size_t p = 0; p < member->params.size(); ++p) {
       if (SameNameIgnoringCase(member->params[p].name, names[i])) {
         ids[i] = static_cast<DispId>(p);

@@ -29,16 +29,6 @@ const std::vector<MemberInfo>& EventTable();
 // The type library built from the tables and the identity of the library.
 const TypeLibraryInfo& TmvEcrVelkaTypeLibrary();
 
-// Event identifiers, in event order.
-namespace event_id {
-inline constexpr DispId DataEvent = 1;
-inline constexpr DispId StatusUpdateEvent = 2;
-inline constexpr DispId ErrorEvent = 3;
-inline constexpr DispId OutputCompleteEvent = 4;
-inline constexpr DispId DirectIOEvent = 5;
-inline constexpr DispId ReceiveDataEvent = 6;
-}  // namespace event_id
-
 // ASCII letters compared without case, as automation compares names.
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
 

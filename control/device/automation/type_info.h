@@ -23,6 +23,16 @@ constexpr DispId PropertyId(int k) {
   return 0x68030000 + k;
 }
 
+// Identifiers of the events, in event order.
+namespace event_id {
+inline constexpr DispId DataEvent = 1;
+inline constexpr DispId StatusUpdateEvent = 2;
+inline constexpr DispId ErrorEvent = 3;
+inline constexpr DispId OutputCompleteEvent = 4;
+inline constexpr DispId DirectIOEvent = 5;
+inline constexpr DispId ReceiveDataEvent = 6;
+}  // namespace event_id
+
 enum class MemberKind : std::uint8_t { Method, PropertyGet, PropertyPut };
 
 inline const char* MemberKindName(MemberKind kind) {
