@@ -49,6 +49,7 @@ class CommandRun {
 
   // receipt_commands.cpp
   void sale(std::string_view vat_code, const CommandFields& f);
+  bool openReceipt();
   void sellItem(int vat, Hundredths64 price, int quantity, const std::string& description);
   void refundItem(int vat, Hundredths64 amount, const std::string& description);
   void voidItem(int vat, Hundredths64 price, int quantity, const std::string& description);

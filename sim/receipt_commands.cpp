@@ -116,16 +116,7 @@ void CommandRun::sellItem(int vat, Hundredths64 price, int quantity,
     fail(register_error::BufferOverflow);
     return;
   }
-  if (!ReceiptOpen(r)) {
-    if (journal_memory_.size() >= RegisterModel::kJournalLimit) {
-      fail(register_error::JournalFull);
-      return;
-    }
-    r = Receipt{};
-    r.phase = ReceiptPhase::Lines;
-    printHeader();
-    print(Centered("SCONTRINO FISCALE"));
-  }
+  if (!ReceiptOpen(r) && !openReceipt()) return;
   r.items.push_back({description, price, vat, quantity});
   r.totals.by_vat[vat] += amount;
   r.totals.total += amount;
@@ -136,6 +127,17 @@ void CommandRun::sellItem(int vat, Hundredths64 price, int quantity,
   if (quantity > 1) print("  " + std::to_string(quantity) + " x " + PaperAmount(price));
   print(LeftRight(description.empty() ? "REPARTO " + std::to_string(vat) : description,
                   PaperAmount(amount) + VatTag(vat)));
+}
+
+bool CommandRun::openReceipt() {
+  if (journal_memory_.size() >= RegisterModel::kJournalLimit) {
+    return fail(register_error::JournalFull);
+  }
+  s_.receipt = Receipt{};
+  s_.receipt.phase = ReceiptPhase::Lines;
+  printHeader();
+  print(Centered("SCONTRINO FISCALE"));
+  return true;
 }
 
 void CommandRun::refundItem(int vat, Hundredths64 amount, const std::string& description) {
@@ -257,7 +259,7 @@ void CommandRun::subtotal(const CommandFields& f) {
 void CommandRun::payment(std::string_view type_code, const CommandFields& f) {
   if (!requireSalesKey()) return;
   Receipt& r = s_.receipt;
-  if (!ReceiptOpen(r)) {
+  if (!ReceiptOpen(r) || r.items.empty()) {
     fail(register_error::Sequence);
     return;
   }
@@ -360,13 +362,13 @@ void CommandRun::saleMode(SaleMode mode) {
   s_.mode = mode;
 }
 
+// A message line prints in the open document; with none open it opens a fiscal receipt, so
+// that a receipt may begin with a message before its first sale.
 void CommandRun::messageLine(const CommandFields& f) {
-  const bool in_receipt = s_.receipt.phase != ReceiptPhase::None;
-  if (!in_receipt && !s_.non_fiscal_open) {
-    fail(register_error::Sequence);
-    return;
-  }
   if (!checkText(f.text, kTextLimit)) return;
+  if (s_.receipt.phase == ReceiptPhase::None && !s_.non_fiscal_open) {
+    if (!requireSalesKey() || !openReceipt()) return;
+  }
   print(f.text.value_or(""), !s_.non_fiscal_open);
 }
 

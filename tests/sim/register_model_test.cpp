@@ -94,7 +94,8 @@ TEST_F(Model, RefusedCommandsGiveTheirErrorAndChangeNothing) {
       {{}, "=V/$1", Sequence},
       {{}, "=s", Sequence},
       {{}, "=c", Sequence},
-      {{}, "=\"/(NOTHING OPEN)", Sequence},
+      {{"=\"/(NO SALE YET)"}, "=T", Sequence},
+      {{"=C2"}, "=\"/(IN X)", WrongState},
       {{"=R/$1"}, "=o", Sequence},
       {{"=R/$1"}, "=C2", Sequence},
       {{"=R/$1"}, "=V/$2", NegativeSubtotal},
@@ -267,6 +268,14 @@ TEST_F(Model, FiscalMemoryAnswersWithDataLineAnswersThenAStatus) {
   EXPECT_EQ(std::get<DataAnswer>(out.answers[0]), (DataAnswer{'|', "MF VS00000001 Z 0001"}));
   EXPECT_EQ(std::get<DataAnswer>(out.answers[1]).data, "Z0001 061226 0001 000000000100");
   EXPECT_FALSE(std::get<StatusAnswer>(out.answers[2]).error);
+}
+
+TEST_F(Model, MessageLineBeforeTheFirstSaleOpensTheReceipt) {
+  const Outcome out = run("=\"/(CASSA 1)");
+  EXPECT_TRUE(Printed(out, "SCONTRINO FISCALE"));
+  EXPECT_EQ(statusChars(5, 2), "01");
+  runAll({"=R/$1", "=T"});
+  EXPECT_EQ(statusChars(9, 4), "0001");
 }
 
 TEST_F(Model, NonFiscalDocumentStaysOutOfTheJournal) {
