@@ -4,7 +4,7 @@
 
 #include "control/device/automation/activation/create_object.h"
 #include "control/device/automation/identity.h"
-#include "control/device/automation/member_table.h"
+#include "control/device/automation/type_info.h"
 #include "control/device/result_codes.h"
 #include "platform/single_byte_text.h"
 #include "server/jobs/control_registration.h"

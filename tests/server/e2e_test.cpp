@@ -1,0 +1,304 @@
+// The real VelkaDriverServer, headless, against velka-sim on a pseudo-terminal: both run as
+// processes in a temporary program folder, and the jobs are checked by their files and by the
+// simulator's transcript of the line.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <regex>
+
+#include "tests/server/e2e_support.h"
+#include "tests/server/server_test_support.h"
+
+#if defined(VELKA_SERVER_EXE) && defined(VELKA_SIM_EXE)
+
+namespace velka::server {
+namespace {
+
+using testing::ChildProcess;
+using testing::ReadLines;
+using testing::ReadText;
+using testing::TempProgramFolder;
+using testing::WaitFor;
+
+constexpr int kWaitMs = 10000;
+
+// One frame as the transcript shows it: "12.345 < STX 01 019 N text 0 64 ETX".
+struct Frame {
+  bool from_control = false;
+  std::string text;  // the command text, or the answer's data field
+};
+
+std::vector<Frame> Frames(const std::string& transcript) {
+  std::vector<Frame> frames;
+  static const std::regex kHead(R"(^[0-9.]+ ([<>]) STX 01 ([0-9]{3}) [A-Z] )");
+  for (const std::string& line : ReadLines(transcript)) {
+    std::smatch m;
+    if (!std::regex_search(line, m, kHead)) continue;
+    const std::size_t length = std::stoul(m[2]);
+    const std::size_t start = m.position(0) + m.length(0);
+    if (line.size() < start + length) continue;
+    frames.push_back({m[1] == "<", line.substr(start, length)});
+  }
+  return frames;
+}
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    std::filesystem::create_directories(folder.home());
+  }
+  void TearDown() override {
+    server.Signal(SIGTERM);
+    server.WaitExit(kWaitMs);
+    sim.Signal(SIGTERM);
+    sim.WaitExit(kWaitMs);
+  }
+
+  std::string root(const std::string& name) const { return folder.root() + "/" + name; }
+  std::string input() const { return folder.path("TOSEND/"); }
+
+  void StartSim(std::vector<std::string> faults = {}) {
+    std::vector<std::string> argv = {
+        VELKA_SIM_EXE,  "--com",         "1",       "--baud",          "0",
+        "--log",        root("sim.log"), "--paper", root("paper.txt"), "--control",
+        root("sim.ctl")};
+    argv.insert(argv.end(), faults.begin(), faults.end());
+    ASSERT_TRUE(sim.Start(argv, root("sim.out"), root("sim.err")));
+    ASSERT_TRUE(WaitFor([&] { return ReadText(root("sim.out")).starts_with("/dev/"); }, kWaitMs))
+        << ReadText(root("sim.err"));
+  }
+
+  void WriteSettings(const std::string& keys = "", const std::string& port = "1") {
+    TempProgramFolder::Write(folder.path("TMVSERVER.INI"),
+                             "[Parameters]\r\nPort=" + port + "\r\nFrequence=1\r\n" + keys);
+  }
+
+  // Starts a server and waits until it polls.
+  void StartServer(ChildProcess& process, const std::string& name = "server") {
+    ASSERT_TRUE(process.Start({VELKA_SERVER_EXE}, root(name + ".out"), root(name + ".err")));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          return process.Printed("tray: shown") || !process.running() ||
+                 process.WaitExit(0).has_value();
+        },
+        kWaitMs));
+    ASSERT_TRUE(process.Printed("tray: shown")) << ReadText(root(name + ".err"));
+  }
+
+  // A command file as a point-of-sale program drops it: written aside, then renamed in.
+  void Drop(const std::string& name, const std::string& content) {
+    const std::string aside = input() + "." + name + ".part";
+    TempProgramFolder::Write(aside, content);
+    std::filesystem::rename(aside, input() + name);
+  }
+
+  bool Exists(const std::string& name) const { return TempProgramFolder::Exists(input() + name); }
+  bool WaitForFile(const std::string& name) {
+    return WaitFor([&] { return Exists(name); }, kWaitMs);
+  }
+
+  // A command for the simulator's channel.
+  void Channel(const std::string& command) { std::ofstream(root("sim.ctl")) << command << "\n"; }
+
+  std::vector<std::string> SentCommands() {
+    std::vector<std::string> sent;
+    for (const Frame& f : Frames(root("sim.log"))) {
+      if (f.from_control) sent.push_back(f.text);
+    }
+    return sent;
+  }
+
+  std::string Log() { return ReadText(input() + "VelkaDriverServer.LOG"); }
+
+  TempProgramFolder folder;
+  ChildProcess sim;
+  ChildProcess server;
+};
+
+bool MatchesLine(const std::string& text, const std::string& pattern) {
+  return std::regex_match(text, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)" + pattern + "\r\n"));
+}
+
+TEST_F(EndToEndTest, ReceiptJobSucceeds) {
+  StartSim();
+  WriteSettings();
+  StartServer(server);
+  Drop("Sale001.txt", "=R1/$1.5/*2/(CAFFE)\r\n=R1/$3/(CORNETTO)\r\n=T1/$10\r\n");
+  ASSERT_TRUE(WaitFor([&] { return !Log().empty(); }, kWaitMs));
+
+  // The status answer: its data field without the kind letter gives the receipt number at
+  // characters 9 to 12 and the dump at its last four.
+  std::string status;
+  for (const Frame& f : Frames(root("sim.log"))) {
+    if (!f.from_control && f.text.starts_with("s")) status = f.text.substr(1);
+  }
+  ASSERT_GE(status.size(), 12u);
+  const int number = std::stoi(status.substr(8, 4));
+  EXPECT_TRUE(
+      MatchesLine(ReadText(input() + "Sale001.OK"), ";Dump=" + status.substr(status.size() - 4)))
+      << ReadText(input() + "Sale001.OK");
+  EXPECT_TRUE(MatchesLine(Log(), ";Ticket=" + std::to_string(number))) << Log();
+  EXPECT_FALSE(Exists("Sale001.txt"));
+  EXPECT_FALSE(Exists("Sale001.KO"));
+  EXPECT_EQ(SentCommands(), (std::vector<std::string>{"=R1/$1.5/*2/(CAFFE)", "=R1/$3/(CORNETTO)",
+                                                      "=T1/$10", "<</?s", "<</?s"}));
+  EXPECT_NE(ReadText(root("paper.txt")).find("CORNETTO"), std::string::npos);
+  EXPECT_TRUE(server.Printed("lblNumero: " + std::to_string(number)));
+}
+
+TEST_F(EndToEndTest, ThirdOfFiveLinesTimesOut) {
+  // Each answer comes 200 ms after its ACK, time enough to have the third frame refused.
+  StartSim({"--pause", "200"});
+  WriteSettings();
+  StartServer(server);
+  const std::string content =
+      "=R1/$1/(UNO)\r\n=R1/$2/(DUE)\r\n=R1/$3/(TRE)\r\n=R1/$4/(QUATTRO)\r\n"
+      "=T1/$10\r\n";
+  Drop("Sale002.txt", content);
+  ASSERT_TRUE(WaitFor([&] { return SentCommands().size() >= 2; }, kWaitMs));
+  Channel("nack 3");  // the next three frames: the third line's transmissions
+  ASSERT_TRUE(WaitForFile("Sale002.KO"));
+
+  EXPECT_EQ(ReadText(input() + "Sale002.KO"), "Error=112;Errore generico;Row 3;=R1/$3/(TRE)\r\n");
+  EXPECT_TRUE(MatchesLine(Log(), R"(;Error=112;Errore generico;Row 3;=R1/\$3/\(TRE\))")) << Log();
+  EXPECT_FALSE(Exists("Sale002.txt"));
+  const std::vector<std::string> unsent = TempProgramFolder::Names(folder.path("UNSENT"));
+  ASSERT_EQ(unsent.size(), 1u);
+  EXPECT_TRUE(std::regex_match(unsent[0], std::regex(R"(\d{12}Sale002\.txt)"))) << unsent[0];
+  EXPECT_EQ(ReadText(folder.path("UNSENT/") + unsent[0]), content);
+  for (const std::string& sent : SentCommands()) {
+    EXPECT_EQ(sent.find("QUATTRO"), std::string::npos);
+    EXPECT_NE(sent, "=T1/$10");
+  }
+  EXPECT_TRUE(server.Printed("lblErrore: Errore generico"));
+  EXPECT_TRUE(server.Printed("tray icon: error"));
+}
+
+TEST_F(EndToEndTest, DataFileHoldsTheLastDataJobOnly) {
+  StartSim();
+  WriteSettings();
+  StartServer(server);
+  const std::string data_file = folder.path("ODATA/TMVVelkaData.OUT");
+  Drop("a.txt", "=R1/$1/(PANE)\r\n=T1/$1\r\n<</?m\r\n");
+  ASSERT_TRUE(WaitForFile("a.OK"));
+  const std::vector<std::string> first = ReadLines(data_file);
+  ASSERT_FALSE(first.empty());
+  EXPECT_TRUE(first.front().starts_with("GI.EL.")) << first.front();
+
+  Drop("b.txt", "=R1/$2/(LATTE)\r\n=T1/$2\r\n<</?m\r\n");
+  ASSERT_TRUE(WaitForFile("b.OK"));
+  const std::vector<std::string> second = ReadLines(data_file);
+  EXPECT_EQ(std::count_if(second.begin(), second.end(),
+                          [](const std::string& l) { return l.starts_with("GI.EL."); }),
+            1);
+  EXPECT_GT(second.size(), first.size());
+  EXPECT_NE(ReadText(data_file).find("LATTE"), std::string::npos);
+}
+
+TEST_F(EndToEndTest, StopLineFinishesTheJobRunsTheStopFileAndExits) {
+  StartSim();
+  WriteSettings();
+  TempProgramFolder::Write(folder.path("Stop.txt"), "<</?d\r\n");
+  StartServer(server);
+  Drop("last.txt", "=R1/$1/(ACQUA)\r\n=T1/$1\r\nSTOP\r\n");
+  const std::optional<int> status = server.WaitExit(kWaitMs);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(*status, 0);
+  EXPECT_TRUE(Exists("last.OK"));
+  EXPECT_FALSE(Exists("last.txt"));
+  // The job's line, then the stop file's.
+  EXPECT_TRUE(
+      std::regex_match(Log(), std::regex(R"((\d\d/\d\d/\d{4} \d\d:\d\d;Ticket=\d+\r\n){2})")))
+      << Log();
+  const std::vector<std::string> sent = SentCommands();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back(), "<</?s");  // the stop file's own status requests come last
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "<</?d"), sent.end());
+  EXPECT_TRUE(TempProgramFolder::Exists(folder.path("Stop.OK")));
+  EXPECT_TRUE(server.Printed("tray: hidden"));
+}
+
+TEST_F(EndToEndTest, SignalRunsTheNormalShutdown) {
+  StartSim();
+  WriteSettings();
+  TempProgramFolder::Write(folder.path("Stop.txt"), "<</?d\r\n");
+  StartServer(server);
+  server.Signal(SIGTERM);
+  const std::optional<int> status = server.WaitExit(kWaitMs);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(*status, 0);
+  EXPECT_EQ(SentCommands().front(), "<</?d");
+  EXPECT_TRUE(TempProgramFolder::Exists(folder.path("Stop.OK")));
+}
+
+TEST_F(EndToEndTest, SameNameTwiceReplacesTheEarlierResult) {
+  StartSim();
+  WriteSettings();
+  StartServer(server);
+  Channel("error 19");
+  ASSERT_TRUE(
+      WaitFor([&] { return ReadText(root("sim.out")).find("ok") != std::string::npos; }, kWaitMs));
+  Drop("Sale.txt", "=R1/$1/(X)\r\n");
+  ASSERT_TRUE(WaitForFile("Sale.KO"));
+  EXPECT_EQ(ReadText(input() + "Sale.KO"),
+            "Error=114;Errore generico;Row 1;=R1/$1/(X);Err.Esteso=19\r\n");
+  Drop("Sale.txt", "=R1/$1/(X)\r\n=T1/$1\r\n");
+  ASSERT_TRUE(WaitForFile("Sale.OK"));
+  EXPECT_FALSE(Exists("Sale.KO"));
+}
+
+TEST_F(EndToEndTest, SecondServerInTheSameFolderIsRefused) {
+  StartSim();
+  WriteSettings();
+  StartServer(server);
+  ChildProcess second;
+  ASSERT_TRUE(second.Start({VELKA_SERVER_EXE}, root("second.out"), root("second.err")));
+  const std::optional<int> status = second.WaitExit(kWaitMs);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(*status, 2);
+  EXPECT_EQ(ReadText(root("second.err")), "Questo programma \xC3\xA8 gi\xC3\xA0 stato caricato.\n");
+  EXPECT_TRUE(server.running());
+  EXPECT_FALSE(server.WaitExit(0).has_value());
+}
+
+TEST_F(EndToEndTest, LowerCaseStopIsSentAsACommand) {
+  StartSim();
+  WriteSettings();
+  StartServer(server);
+  Drop("s.txt", "stop\r\n");
+  ASSERT_TRUE(WaitFor([&] { return Exists("s.KO") || Exists("s.OK"); }, kWaitMs));
+  EXPECT_EQ(SentCommands().front(), "stop");
+  EXPECT_FALSE(server.WaitExit(200).has_value());
+}
+
+TEST_F(EndToEndTest, EnglishTexts) {
+  StartSim();
+  WriteSettings("Language=English\r\n");
+  StartServer(server);
+  EXPECT_TRUE(server.Printed("lblStato: Idle"));
+  EXPECT_TRUE(server.Printed("Frame1: Cash Register VELKA on COM1"));
+  EXPECT_TRUE(server.Printed("MNU_FILE_ESCI: Exit"));
+  Drop("e.txt", "=Q\r\n");  // not a register command
+  ASSERT_TRUE(WaitForFile("e.KO"));
+  EXPECT_TRUE(std::regex_match(ReadText(input() + "e.KO"),
+                               std::regex(R"(Error=114;;Row 1;=Q;Err\.Esteso=\d+\r\n)")))
+      << ReadText(input() + "e.KO");
+}
+
+TEST_F(EndToEndTest, ControlThatCannotOpenItsPortGives551) {
+  WriteSettings("", "0");
+  ChildProcess refused;
+  ASSERT_TRUE(refused.Start({VELKA_SERVER_EXE}, root("refused.out"), root("refused.err")));
+  const std::optional<int> status = refused.WaitExit(kWaitMs);
+  ASSERT_TRUE(status.has_value()) << ReadText(root("refused.out")) << ReadText(root("refused.err"));
+  EXPECT_EQ(*status, 3);
+  EXPECT_TRUE(ReadText(root("refused.err"))
+                  .starts_with("Impossibile caricare il programma gestione cassa.\n"));
+}
+
+}  // namespace
+}  // namespace velka::server
+
+#endif
