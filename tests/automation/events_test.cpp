@@ -66,9 +66,7 @@ TEST_F(Events, StatusUpdateAndReceiveData) {
   answerFor = [](const std::string& command) {
     return command == "=C2" ? ErrorStatus('P', 0) : AnswerFrame("|LINEA UNO");
   };
-  followUpFor = [](const std::string& command) {
-    return command == "=C2" ? Bytes{} : OkStatus();
-  };
+  followUpFor = [](const std::string& command) { return command == "=C2" ? Bytes{} : OkStatus(); };
   EXPECT_EQ(callLong(kPrintXReport), 114);
   EXPECT_EQ(callLong(kResultCodeExtended), 203);
   EXPECT_EQ(directIO(0, u"<</?x"), 0);
@@ -154,6 +152,26 @@ TEST_F(Events, ReleasingTheLastReferenceInsideAHandlerIsSafe) {
   EXPECT_EQ(answer, V::FromLong(0));
   EXPECT_EQ(sink.log.size(), 1u);
   EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);  // gone once the call returned
+}
+
+TEST_F(Events, NoEventsOnceTheHostHasLetGo) {
+  // The line raises ReceiveDataEvent; the success of DirectIO would raise DirectIOEvent.
+  answerFor = [](const std::string&) { return AnswerFrame("|LINEA"); };
+  followUpFor = [](const std::string&) { return OkStatus(); };
+  Dispatch* raw = control.get();
+  raw->AddRef();
+  control.reset();
+  sink.react = [&](DispId id, std::span<Variant>) {
+    if (id == 6) raw->Release();
+  };
+  std::int32_t data = 0;
+  std::u16string line = u"<</?x";
+  std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
+  Variant answer;
+  EXPECT_EQ(raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr), hresult::Ok);
+  EXPECT_EQ(answer, V::FromLong(0));
+  EXPECT_EQ(sink.log, Strings{"6: \"LINEA\""});
+  EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);
 }
 
 }  // namespace

@@ -105,6 +105,7 @@ HResult ControlObject::Invoke(DispId id, std::uint16_t kind, std::span<Variant> 
   why = InvokeError{};
   HResult status = hresult::Unexpected;
   AddRef();
+  ++holds_;
   ++invoke_depth_;
   try {
     status = InvokeMember(*control_, id, kind, args, result, why);
@@ -119,6 +120,7 @@ HResult ControlObject::Invoke(DispId id, std::uint16_t kind, std::span<Variant> 
     why.description = "the member failed";
   }
   --invoke_depth_;
+  --holds_;
   Release();  // may destroy the object: nothing of it is used below
   return status;
 }
@@ -150,14 +152,20 @@ HResult ControlObject::Unadvise(std::uint32_t cookie) {
   return hresult::NoConnection;
 }
 
+bool ControlObject::HostHoldsReference() const {
+  return !released_ && references_ > holds_;
+}
+
 void ControlObject::Raise(DispId event_id, std::span<Variant> args) {
-  if (released_ || connections_.empty()) return;
+  if (!HostHoldsReference() || connections_.empty()) return;
   const bool from_event_loop = invoke_depth_ == 0;
   AddRef();
+  ++holds_;
   // A handler may connect or disconnect sinks: deliver to those connected when the event
   // was raised and still connected when their turn comes.
   const std::vector<Connection> connections = connections_;
   for (const Connection& c : connections) {
+    if (!HostHoldsReference()) break;
     bool connected = false;
     for (const Connection& now : connections_) connected = connected || now.cookie == c.cookie;
     if (!connected) continue;
@@ -170,6 +178,7 @@ void ControlObject::Raise(DispId event_id, std::span<Variant> args) {
       // The host's failure stays with the host: the control goes on.
     }
   }
+  --holds_;
   if (references_ == 1 && from_event_loop) {
     // The host let go inside the handler while the control's own code is on the stack.
     references_ = 0;

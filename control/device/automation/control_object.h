@@ -6,7 +6,8 @@
 // host may release its last reference from inside an event handler. When that happens in an
 // event the control raised from the event loop (no Invoke running), the control's own code is
 // still on the stack after the handler returns; the object is then destroyed from the host's
-// event loop at its next turn instead of at once. A released object raises no more events.
+// event loop at its next turn instead of at once. Once the host holds no reference, the
+// object raises no more events (the host's sinks may be gone with it).
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -55,6 +56,7 @@ class ControlObject final : public Dispatch, private ControlEvents {
   void ReceiveDataEvent(const std::u16string& pString) override;
 
   void Raise(DispId event_id, std::span<Variant> args);
+  bool HostHoldsReference() const;
   void FinalRelease(bool defer_to_loop);
 
   struct Connection {
@@ -62,7 +64,10 @@ class ControlObject final : public Dispatch, private ControlEvents {
     EventSink* sink;
   };
 
+  // Host references pass through AddRef/Release too; the object's own holds are counted in
+  // holds_ as well, so references_ - holds_ is what the host still holds.
   std::uint32_t references_ = 1;
+  std::uint32_t holds_ = 0;
   int invoke_depth_ = 0;
   bool released_ = false;
   ControlSite* site_;
