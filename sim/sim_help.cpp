@@ -64,7 +64,8 @@ Status answers ("O" and "E"), 21 bytes, data field of 11 characters:
                 is cleared ("E"); else "0"
   offset 16     sequence digit of the command answered
   offset 17     "0"
-  Example: =R1/$1.5/(CAFFE) -> STX 01 011 N O-00000103 0 <check> ETX
+  Example: the answer to =R1/$1.5/(CAFFE) sent with sequence digit 3, first sale of a
+  receipt:  STX 01 011 N O-000001030 <check> ETX
   Conditions: cover open "E" C 0103 1, paper out "E" P 0104 1, error 105 "E" R 0105 1. The
   command that met the condition is held; when the condition is cleared it is executed and
   its report is an "O" status with "0" at 15. Commands that print nothing (requests,
@@ -112,10 +113,12 @@ Commands executed:
                 discount (surcharge with +) of the last item, or of the subtotal just printed
   =S[/$amount]  subtotal
   =T[t][/$amount][/(text)]  payment, type t 1..5 (1 cash, 2 not paid, 3 cheque, 4 card,
-                5 voucher); no amount: the rest; only cash gives change; the payment that
-                reaches the total closes the receipt and advances its number
-  =k[/(text)]   cancel the receipt (its number advances too)
-  ="/(text)     message line: in a receipt (also after it was paid) or a non-fiscal document
+                5 voucher), after at least one sale line; no amount: the rest; only cash
+                gives change; the payment that reaches the total closes the receipt and
+                advances its number; the answer to it carries "4" at offset 14
+  =k[/(text)]   cancel the receipt (its number advances too; "4" at offset 14)
+  ="/(text)     message line: in a receipt (also after it was paid) or a non-fiscal
+                document; with no document open it opens a fiscal receipt
   =o, =c        open, close a non-fiscal document
   =K            clear the error (ends the error 105 condition and a pending =r or =s)
   =C1 sales, =C2 X, =C3 Z, =C4 fiscal memory: key positions; =C10 prints the X report in
