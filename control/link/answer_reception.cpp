@@ -13,26 +13,14 @@
 #include "control/link/frame_codec.h"
 #include "control/link/link_limits.h"
 #include "control/link/register_link.h"
-#include "platform/numeric_text.h"
 #include "platform/single_byte_text.h"
 
 namespace velka {
 
 namespace {
 
-constexpr std::size_t kQueueNumberDigits = 10;
-constexpr std::int32_t kErrorLocusOutput = 0;
-
 bool EndsWithEtx(const Bytes& bytes) {
   return !bytes.empty() && bytes.back() == link::ETX;
-}
-
-// The number a queued entry was given: its first ten characters.
-std::int32_t QueuedOutputId(const ControlState& state) {
-  if (state.QueueNext < 0 || static_cast<std::size_t>(state.QueueNext) >= state.CommandQueue.size())
-    return 0;
-  const std::string& entry = state.CommandQueue[static_cast<std::size_t>(state.QueueNext)];
-  return static_cast<std::int32_t>(Val(std::string_view(entry).substr(0, kQueueNumberDigits)));
 }
 
 }  // namespace
@@ -114,7 +102,7 @@ std::int32_t RegisterLink::EvaluateErrorStatus(std::uint8_t condition, std::int3
                                                bool ForceSync) {
   std::int32_t ErrorResponse = kErrorResponseClear;
   const bool queued = !ForceSync && state_.AsyncMode;
-  if (queued) state_.ErrorOutID = QueuedOutputId(state_);
+  if (queued) state_.ErrorOutID = NumberAtQueueNext();
   state_.ResultCode = result::Extended;
 
   const link::ErrorCondition meaning = link::ErrorConditionOf(condition, error_number);
@@ -123,12 +111,14 @@ std::int32_t RegisterLink::EvaluateErrorStatus(std::uint8_t condition, std::int3
     RaiseStatusUpdate(*meaning.status);
     state_.ResultCodeExtended = meaning.extended;
   } else if (queued) {
-    if (state_.events) {
-      state_.events->ErrorEvent(state_.ResultCode, state_.ResultCodeExtended, kErrorLocusOutput,
-                                ErrorResponse);
-    }
+    // Receive completion learns from these two that the host has been told.
+    error_reported_ = true;
+    const unsigned generation = queue_generation_;
+    RaiseErrorEvent(ErrorResponse);
     if (ErrorResponse == kErrorResponseClear) {
-      ++state_.QueueNext;
+      entry_skipped_ = true;
+      // Unless the host emptied the queue and began another from its handler.
+      if (generation == queue_generation_) ++state_.QueueNext;
       state_.ResultCode = result::Success;
       state_.ResultCodeExtended = 0;
     }

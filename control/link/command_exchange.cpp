@@ -9,22 +9,16 @@
 #include "control/device/trace_writer.h"
 #include "control/link/frame_codec.h"
 #include "control/link/link_limits.h"
+#include "control/link/queue_entry.h"
 #include "control/link/register_link.h"
 
 namespace velka {
 
 namespace {
 
-constexpr std::size_t kQueueNumberDigits = 10;
-
 // The first line of a stream of data lines has 33, 32 or 25 characters: its CR LF stands
 // right after them, behind the ACK.
 constexpr std::size_t kDataLineCrOffsets[] = {34, 33, 26};
-
-std::string QueueNumber(std::int32_t output_id) {
-  std::string digits = std::string(kQueueNumberDigits, '0') + std::to_string(output_id);
-  return digits.substr(digits.size() - kQueueNumberDigits);
-}
 
 bool EndsFrame(const Bytes& bytes) {
   return bytes.size() >= 2 && bytes.back() == link::ETX;
@@ -58,21 +52,26 @@ std::int32_t RegisterLink::QueueCommand(std::string_view command) {
     state_.QueueNext = 0;
     state_.OutputID = 0;
     state_.CommandQueue.assign(1, std::string());
+    ++queue_generation_;
   } else {
     state_.CommandQueue.resize(static_cast<std::size_t>(state_.QueueLast) + 2);
   }
   ++state_.QueueLast;
   ++state_.OutputID;
   state_.CommandQueue[static_cast<std::size_t>(state_.QueueLast)] =
-      QueueNumber(state_.OutputID) + std::string(command);
+      link::QueueEntry(state_.OutputID, command);
   tmrAvvio_->start();
   return result::Success;
 }
 
+// While a queued command's answer is awaited the line is the register's: a frame sent now
+// would meet that answer in place of its acknowledgement, and the answer would be lost.
 std::int32_t RegisterLink::TransmitCommand(std::string_view command, bool ForceSync) {
-  if (!state_.LinkFree) return result::LinkBusy;
+  if (!state_.LinkFree || AnswerAwaited()) return result::LinkBusy;
   if (command.size() > link::kMaxCommandLength) return result::NotAllowed;
   state_.LinkFree = false;
+  // A late answer left armed by the data timer must not be taken up inside this exchange.
+  port_.setReceiveThreshold(0);
 
   const Bytes frame = link::BuildCommandFrame(command, state_.PackID);
   if (link::IsVFrame(command)) {
@@ -137,6 +136,8 @@ bool RegisterLink::AwaitAcknowledgement(const Bytes& frame, std::string_view com
 
 // A queued command is acknowledged; its answer raises a receive event later.
 void RegisterLink::HandOffToReceiveEvent(std::string_view command) {
+  answer_awaited_ = true;
+  rejected_answers_ = 0;
   port_.setReceiveThreshold(1);
   state_.TimeoutElapsed = false;
   tmrData_->setInterval(command.find("=T4") != std::string_view::npos ? link::kLongQueuedAnswerMs

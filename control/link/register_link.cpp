@@ -11,6 +11,8 @@ namespace velka {
 namespace {
 constexpr int kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 constexpr int kFallbackBaud = 9600;
+// Errors of the link concern the output of a command.
+constexpr std::int32_t kErrorLocusOutput = 0;
 }  // namespace
 
 RegisterLink::RegisterLink(ControlState& state, EventLoop& loop, SerialPort& port,
@@ -87,46 +89,15 @@ void RegisterLink::WaitForOutputDrain(std::size_t frame_bytes) {
   Wait([this] { return port_.outputPending() == 0; }, deadline, WakeOn::OutputDrained);
 }
 
-void RegisterLink::tmrTimeout_Timer() {
-  tmrTimeout_->stop();
-  state_.TimeoutElapsed = true;
-}
-
-// Asynchronous sending is not wired to the queue yet: the pump and the data timer only stop.
-void RegisterLink::tmrAvvio_Timer() {
-  tmrAvvio_->stop();
-}
-
-void RegisterLink::tmrData_Timer() {
-  tmrData_->stop();
-}
-
-void RegisterLink::OnComm(int code) {
-  switch (code) {
-    case kCommEventReceive:
-      // Nothing collects queued answers yet; stop further receive events so the loop does not
-      // keep reporting the same bytes.
-      port_.setReceiveThreshold(0);
-      break;
-    case kCommErrorBreak:
-    case kCommErrorCtsTimeout:
-    case kCommErrorDsrTimeout:
-    case kCommErrorFrame:
-    case kCommErrorOverrun:
-    case kCommErrorCdTimeout:
-    case kCommErrorRxOver:
-    case kCommErrorRxParity:
-    case kCommErrorTxFull:
-    case kCommErrorDcb:
-      port_.clearLineErrors();
-      break;
-    default:
-      break;
-  }
-}
-
 void RegisterLink::RaiseStatusUpdate(std::int32_t status) {
   if (state_.events) state_.events->StatusUpdateEvent(status);
+}
+
+void RegisterLink::RaiseErrorEvent(std::int32_t& ErrorResponse) {
+  if (state_.events) {
+    state_.events->ErrorEvent(state_.ResultCode, state_.ResultCodeExtended, kErrorLocusOutput,
+                              ErrorResponse);
+  }
 }
 
 }  // namespace velka

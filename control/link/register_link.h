@@ -53,6 +53,15 @@ class RegisterLink {
   // The verdict byte decided for the last answer judged (ACK or NACK); 0 before any.
   std::uint8_t ReplyByte() const { return reply_byte_; }
 
+  // Where the asynchronous queue stands.
+  enum class QueueState {
+    Empty,           // QueueLast is -1
+    Waiting,         // entries to send, the pump running
+    AwaitingAnswer,  // the entry at QueueNext is acknowledged; its answer raises a receive event
+    Halted,          // after an error, or with nothing left: the next queued command restarts it
+  };
+  QueueState queueState() const;
+
   Timer& tmrTimeout() { return *tmrTimeout_; }
   Timer& tmrData() { return *tmrData_; }
   Timer& tmrAvvio() { return *tmrAvvio_; }
@@ -69,11 +78,10 @@ class RegisterLink {
   bool PortGone() const;
   void WaitForOutputDrain(std::size_t frame_bytes);
   Millis WireTimeMs(std::size_t bytes) const;
-  void tmrTimeout_Timer();
-  void tmrData_Timer();
-  void tmrAvvio_Timer();
-  void OnComm(int code);
   void RaiseStatusUpdate(std::int32_t status);
+  // ErrorEvent with ResultCode, ResultCodeExtended and the output locus; the host may change
+  // ErrorResponse.
+  void RaiseErrorEvent(std::int32_t& ErrorResponse);
 
   // command_exchange.cpp
   std::int32_t QueueCommand(std::string_view command);
@@ -91,6 +99,26 @@ class RegisterLink {
   // data_lines.cpp
   void DeliverDataLine(std::string line);
 
+  // link_timers.cpp
+  void tmrTimeout_Timer();
+  void tmrData_Timer();
+
+  // port_events.cpp
+  void OnComm(int code);
+  void ReceiveCompletion();
+  void AwaitAnswerAgain();
+  bool AnswerAwaited() const;
+
+  // queue_pump.cpp
+  void tmrAvvio_Timer();
+  void ReportErrorEntry(const std::string& entry);
+  void TransmitEntry(const std::string& entry);
+  const std::string* EntryAtQueueNext() const;
+  std::int32_t NumberAtQueueNext() const;
+  void CompleteEntry();
+  void SkipEntry();
+  void RestartPumpIfEntriesRemain();
+
   ControlState& state_;
   EventLoop& loop_;
   SerialPort& port_;
@@ -99,6 +127,18 @@ class RegisterLink {
   std::unique_ptr<Timer> tmrData_;
   std::unique_ptr<Timer> tmrAvvio_;
   std::uint8_t reply_byte_ = 0;
+
+  // Asynchronous mode.
+  bool answer_awaited_ = false;  // set by the hand-off; see AnswerAwaited()
+  bool completing_ = false;      // receive completion runs (its events included)
+  int rejected_answers_ = 0;     // answers of the awaited entry refused so far
+  // Set by answer reception for an error status of a queued command: the host has been told
+  // through ErrorEvent, and with 12 the entry was passed over.
+  bool error_reported_ = false;
+  bool entry_skipped_ = false;
+  // Counts the queues made afresh, so that a step taken after a host's handler ran can tell
+  // whether the host emptied the queue and began another meanwhile.
+  unsigned queue_generation_ = 0;
 };
 
 }  // namespace velka
