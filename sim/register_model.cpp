@@ -73,7 +73,11 @@ Outcome RegisterModel::execute(std::string_view command, Millis now_ms) {
   return run(command, now_ms, true);
 }
 
-Outcome RegisterModel::run(std::string_view command, Millis now_ms, bool may_hold) {
+Outcome RegisterModel::executeUnanswered(std::string_view command, Millis now_ms) {
+  return run(command, now_ms, true, false);
+}
+
+Outcome RegisterModel::run(std::string_view command, Millis now_ms, bool may_hold, bool answered) {
   Outcome out;
   auto refuse = [&](int number) {
     StatusAnswer answer;
@@ -84,7 +88,7 @@ Outcome RegisterModel::run(std::string_view command, Millis now_ms, bool may_hol
     out.answers.push_back(answer);
     return out;
   };
-  if (injected_count_ > 0) {
+  if (answered && injected_count_ > 0) {
     --injected_count_;
     return refuse(injected_number_);
   }

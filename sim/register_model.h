@@ -52,8 +52,11 @@ class RegisterModel {
 
   RegisterModel(const LocalDateTime& start, Millis start_ms);
 
-  // Executes one command string of an "N" or "V" frame.
+  // Executes one command string of an "N" frame.
   Outcome execute(std::string_view command, Millis now_ms);
+  // A command of a "V" frame: nobody reads its answer, so injected errors wait for the
+  // next answered command.
+  Outcome executeUnanswered(std::string_view command, Millis now_ms);
 
   // Switches a condition. Clearing the last condition while a command is held executes it:
   // the outcome is its clearing report.
@@ -77,7 +80,7 @@ class RegisterModel {
  private:
   StatusAnswer conditionAnswer() const;
   DocumentDigit documentDigit(bool closed_now) const;
-  Outcome run(std::string_view command, Millis now_ms, bool may_hold);
+  Outcome run(std::string_view command, Millis now_ms, bool may_hold, bool answered = true);
 
   RegisterState state_;
   std::vector<std::string> journal_;

@@ -90,7 +90,7 @@ void RegisterSession::onFrame(const FrameEvent& frame, Millis now) {
   dropPending();
   if (!line_busy_) ready_since_ = now;
   if (frame.kind == 'V') {
-    paper(model_.execute(frame.text, now).paper);
+    paper(model_.executeUnanswered(frame.text, now).paper);
     note("frame without acknowledgement: executed, no reply");
     return;
   }

@@ -134,7 +134,8 @@ TEST_F(Model, RefusedCommandsGiveTheirErrorAndChangeNothing) {
   for (const Row& row : rows) {
     RegisterModel fresh{LocalDateTime{2026, 12, 6, 18, 30, 0}, 0};
     for (const std::string& c : row.before) {
-      const auto* s = std::get_if<StatusAnswer>(&fresh.execute(c, 0).answers.at(0));
+      const Outcome setup = fresh.execute(c, 0);
+      const auto* s = std::get_if<StatusAnswer>(&setup.answers.at(0));
       ASSERT_TRUE(s && !s->error) << c;
     }
     const std::string before = fresh.summary(0);

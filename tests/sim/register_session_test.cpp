@@ -82,9 +82,11 @@ TEST_F(Session, BadFrameGetsNackAndRunsNothing) {
 }
 
 TEST_F(Session, FrameWithoutAcknowledgementGetsNoReplyButIsExecuted) {
+  model.injectErrors(17, 1);
   command(">>/?S/$3", '4');
   EXPECT_TRUE(takeSent().empty());
   EXPECT_EQ(model.state().s_settings, ">>/?S/$3");
+  EXPECT_EQ(model.injectedErrorsLeft(), 1);  // kept for a command whose answer is read
 }
 
 TEST_F(Session, NackFaultRefusesTheNextFramesUnexecuted) {
