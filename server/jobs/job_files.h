@@ -29,6 +29,8 @@ struct FileIdentity {
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 bool IsRegularFile(const std::string& path);
+// Both paths name one existing folder (links and different spellings included).
+bool SameFolder(const std::string& a, const std::string& b);
 bool IsFolder(const std::string& path);
 bool IsReadOnly(const std::string& path);
 // Size in bytes, or -1 when the file cannot be examined.

@@ -55,6 +55,12 @@ std::string JobProcessor::LogPath() const {
   return settings_.DirectoryInput + log_name_ + ".LOG";
 }
 
+std::string JobProcessor::UnsentCopyPath(const std::string& path) const {
+  std::string copy = settings_.DirectoryOutput + Stamp(kUnsentStamp) + FileNameOf(path);
+  if (SameFolder(settings_.DirectoryOutput, settings_.DirectoryInput)) copy += ".unsent";
+  return copy;
+}
+
 std::string JobProcessor::Stamp(std::string_view pattern) const {
   return FormatDateTime(clock_(), pattern);
 }
@@ -88,7 +94,7 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
 
   if (last.code != result::Success) {
     display_.ShowJobFailure(MessageText(settings_.LanguageOffset, last.code));
-    CopyFileReplacing(path, settings_.DirectoryOutput + Stamp(kUnsentStamp) + FileNameOf(path));
+    CopyFileReplacing(path, UnsentCopyPath(path));
     display_.BringToFront();
   } else {
     WriteDump(ReadStatusTail());

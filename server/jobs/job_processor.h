@@ -17,6 +17,8 @@
 // - A log that cannot be written loses that log line only; a result file that cannot be
 //   written loses that file only (the log line is still written).
 // - A data-download file that cannot be opened: see DataDownload.
+// - With DirectoryOutput set to the input folder itself, an unsent copy gets the extension
+//   ".unsent" added, so that it is kept there without being taken, and sent, as a new job.
 // - A successful job whose receipt status request fails still gets its ".OK" file, with an
 //   empty dump text, so the point-of-sale program always learns how its job ended.
 //
@@ -77,6 +79,8 @@ class JobProcessor {
 
   const std::string& CurrentBase() const { return current_base_; }
   std::string LogPath() const;
+  // Where the unsent copy of a failed command file goes.
+  std::string UnsentCopyPath(const std::string& path) const;
 
   // A "STOP" line was read, or RequestClose was called: the shutdown is wanted.
   bool closeRequested() const { return close_requested_; }

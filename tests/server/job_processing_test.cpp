@@ -174,6 +174,17 @@ TEST_F(JobServerTest, TwoFailuresOfOneNameInAMinuteLeaveTheLaterCopy) {
   EXPECT_EQ(TempProgramFolder::Read(unsent() + "200612061830Sale017.txt"), "second\r\n");
 }
 
+TEST_F(JobServerTest, UnsentCopyInTheInputFolderIsNotTakenAsAJob) {
+  WriteSettings("DirectoryOutput=TOSEND\r\n");
+  ASSERT_EQ(Start(), JobServer::StartResult::Running);
+  script = [](const std::string&) { return Fail(112); };
+  Job("Sale017.txt", "=K\r\n");
+  server->Tick();
+  server->Tick();
+  EXPECT_EQ(control->sent, (std::vector<std::string>{"=K"}));
+  EXPECT_EQ(InInput("200612061830Sale017.txt.unsent"), "=K\r\n");
+}
+
 TEST_F(JobServerTest, AllWaitingFilesAreTakenInOneTickInFolderOrder) {
   ASSERT_EQ(Start(), JobServer::StartResult::Running);
   for (const char* name : {"one.txt", "two.TXT", "three.Txt", "notes.md"}) Job(name, name);
