@@ -138,16 +138,24 @@ void RegisterSession::onControlByte(std::uint8_t byte, Millis now) {
   verdict_by_.reset();
   ready_since_ = now;
   if (byte == ACK) return;
-  if (acknowledged_ && last_sent_ && repeats_ < kMaxAnswerRepeats) {
-    note("answer refused: sent again");
-    ++repeats_;
-    Step again = *last_sent_;
-    again.delay_ms = 0;
-    again.repeat = true;
-    queue_.push_front(std::move(again));
+  if (acknowledged_) {
+    repeatLastAnswer("answer refused");
   } else {
-    note("answer refused: not sent again");
+    note("NACK for a frame that got no ACK: the answer is not sent again");
   }
+}
+
+void RegisterSession::repeatLastAnswer(const char* why) {
+  if (!last_sent_ || repeats_ >= kMaxAnswerRepeats) {
+    note(std::string(why) + ": not sent again");
+    return;
+  }
+  note(std::string(why) + ": sent again");
+  ++repeats_;
+  Step again = *last_sent_;
+  again.delay_ms = 0;
+  again.repeat = true;
+  queue_.push_front(std::move(again));
 }
 
 void RegisterSession::report(Outcome outcome, Millis now) {
@@ -165,6 +173,7 @@ bool RegisterSession::corruptNextCheck() {
   if (faults_.badbcc <= 0) return false;
   --faults_.badbcc;
   note("fault: wrong block check");
+  last_corrupted_ = true;
   return true;
 }
 
@@ -187,15 +196,18 @@ Bytes RegisterSession::transmit(Millis now) {
   if (line_busy_) return {};
   if (verdict_by_) {
     if (now < *verdict_by_) return {};
-    ready_since_ = *verdict_by_;  // no verdict: taken as accepted
+    ready_since_ = *verdict_by_;  // no verdict: taken as accepted, unless it was corrupted
     verdict_by_.reset();
+    if (last_sent_ && last_sent_->corrupted) repeatLastAnswer("no verdict for a corrupted answer");
   }
   if (queue_.empty() || now < ready_since_ + queue_.front().delay_ms) return {};
   Step step = std::move(queue_.front());
   queue_.pop_front();
+  last_corrupted_ = false;
   Bytes bytes = encode(step);
   if (step.kind == Step::Kind::Answer) {
     if (!step.repeat) repeats_ = 0;
+    step.corrupted = last_corrupted_;
     last_sent_ = step;
   }
   last_sent_waits_verdict_ = step.awaits_verdict;
@@ -212,8 +224,10 @@ void RegisterSession::lineFree(Millis now) {
 }
 
 std::optional<Millis> RegisterSession::nextWakeup() const {
-  if (line_busy_ || queue_.empty()) return std::nullopt;
-  if (verdict_by_) return *verdict_by_;
+  if (line_busy_) return std::nullopt;
+  const bool may_repeat = last_sent_ && last_sent_->corrupted;
+  if (verdict_by_ && (!queue_.empty() || may_repeat)) return *verdict_by_;
+  if (queue_.empty()) return std::nullopt;
   return ready_since_ + queue_.front().delay_ms;
 }
 

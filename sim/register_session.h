@@ -8,8 +8,10 @@
 // clearing report after a held command) are spaced: the next one goes when the control
 // acknowledges the last, or when the answer gap has passed without a verdict. A NACK from
 // the control for an answer of a command the register acknowledged gets that answer again
-// (twice at most). A data-line stream follows its ACK after kStreamLeadMs, so the control
-// reads the ACK on its own before the lines start.
+// (twice at most). An answer that the badbcc fault sent with a wrong check is also sent
+// again when no verdict comes within the gap: the fault stands for a line that garbled it,
+// and a control that sends no verdicts waits for the answer again. A data-line stream
+// follows its ACK after kStreamLeadMs, so the control reads the ACK on its own first.
 //
 // A frame repeated with the same sequence digit and text (the control's retransmission after
 // a lost ACK) is answered again from the stored answer and not executed twice.
@@ -85,7 +87,8 @@ class RegisterSession {
     char sequence = '-';  // of the command answered
     Millis delay_ms = 0;  // after the previous step is done
     bool awaits_verdict = false;
-    bool repeat = false;  // sent again after a NACK
+    bool repeat = false;     // sent again after a NACK
+    bool corrupted = false;  // went out with a wrong check (fault badbcc)
   };
 
   void onFrame(const FrameEvent& frame, Millis now);
@@ -94,6 +97,7 @@ class RegisterSession {
   void queueAnswers(const std::vector<Answer>& answers, char sequence, Millis first_delay_ms);
   void dropPending();
   bool corruptNextCheck();
+  void repeatLastAnswer(const char* why);
   Bytes encode(const Step& step);
   void note(std::string text);
   void paper(const std::vector<std::string>& lines);
@@ -110,8 +114,9 @@ class RegisterSession {
   std::optional<Step> last_sent_;     // the answer frame a NACK would repeat
   bool last_sent_waits_verdict_ = false;
   int repeats_ = 0;
-  bool acknowledged_ = false;  // the command being answered got an ACK
-  char held_sequence_ = '-';   // of the command waiting for a condition to clear
+  bool acknowledged_ = false;    // the command being answered got an ACK
+  bool last_corrupted_ = false;  // set by encode() for the step being sent
+  char held_sequence_ = '-';     // of the command waiting for a condition to clear
 
   struct Exchange {
     char sequence = 0;

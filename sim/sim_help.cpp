@@ -47,7 +47,8 @@ The line:
   An "N" frame gets ACK, then its answer. A repeated frame (same sequence digit and text)
   is answered again from the stored answer, not executed twice. Frames of one answer that
   follow each other wait for the control's ACK, or for the answer gap; a NACK from the
-  control for an answer gets it again (twice at most).
+  control for an answer gets it again (twice at most), and so does an answer sent with a
+  wrong check (badbcc) that gets no verdict within the gap.
 
 Answer frame: STX "01" DDD "N" data-field check ETX (DDD = length of the data field, the
 check = XOR of STX..last data byte). The first character of the data field is its kind.

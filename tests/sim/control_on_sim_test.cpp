@@ -179,6 +179,13 @@ TEST_F(ControlOnSim, RegisterErrorsReachResultCodeExtended) {
   EXPECT_EQ(control->ResultCodeExtended(), 202);
 }
 
+TEST_F(ControlOnSim, AnswerWithAWrongCheckIsRefusedAndTheRepeatAccepted) {
+  sim->faults().badbcc = 1;
+  std::u16string when;
+  EXPECT_EQ(control->GetDate(when), 0);
+  EXPECT_EQ(when.substr(0, 8), u"06122026");
+}
+
 TEST_F(ControlOnSim, RetransmissionsAfterNackAndALostAckSellOnce) {
   sim->faults().nack = 2;
   bool header = true;

@@ -130,6 +130,21 @@ TEST_F(Session, WrongCheckFaultAndTheAnswerSentAgainAfterNack) {
   EXPECT_EQ(takeSent().size(), 1u);
 }
 
+TEST_F(Session, CorruptedAnswerWithoutAVerdictIsSentAgainAfterTheGap) {
+  session.faults().badbcc = 1;
+  command("<</?d", '2');
+  runFor(1000);
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_FALSE(ReadAnswer(sent[1].bytes).check_ok);
+  EXPECT_EQ(sent[2].at, 200);
+  EXPECT_TRUE(ReadAnswer(sent[2].bytes).check_ok);
+  // A good answer without a verdict is not repeated.
+  sent.clear();
+  command("<</?d", '3');
+  runFor(1000);
+  EXPECT_EQ(sent.size(), 2u);
+}
+
 TEST_F(Session, PauseDelaysTheAnswerNotTheAck) {
   session.faults().pause_ms = 500;
   command("<</?s", '3');
