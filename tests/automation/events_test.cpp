@@ -174,5 +174,60 @@ TEST_F(Events, NoEventsOnceTheHostHasLetGo) {
   EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);
 }
 
+// Asynchronous mode: queued commands complete from the event loop, outside any call.
+class AsyncEvents : public Events {
+ protected:
+  void SetUp() override {
+    Events::SetUp();
+    ASSERT_EQ(put(kAsyncMode, V::FromBoolean(true)), hresult::Ok);
+  }
+  static constexpr DispId kAsyncMode = P(5);
+};
+
+TEST_F(AsyncEvents, ReleasingInAnEventFromTheLoopDefersTheDestruction) {
+  EXPECT_EQ(directIO(1, u"=K"), 0);  // queued; DirectIOEvent at once
+  Dispatch* raw = control.get();
+  raw->AddRef();
+  control.reset();
+  bool released = false;
+  sink.react = [&](DispId id, std::span<Variant>) {
+    if (id != 4 || released) return;
+    released = true;
+    raw->Release();  // the queue pump is still on the stack
+    EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::False);
+  };
+  loop.advance(500);
+  EXPECT_TRUE(released);
+  EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);  // gone at a later turn of the loop
+  ASSERT_GE(sink.log.size(), 2u);
+  EXPECT_EQ(sink.log[1].substr(0, 3), "4: ");
+  EXPECT_EQ(sink.log.size(), 2u);  // no StatusUpdateEvent 1001 after the host let go
+}
+
+TEST_F(AsyncEvents, ErrorResponseLeftByTheHostIsReadBack) {
+  // 12 clears the error of the queued command; any other value leaves it standing.
+  answerFor = [](const std::string&) { return ErrorStatus('X', 34); };
+  std::int32_t response = 12;
+  int errors = 0;
+  sink.react = [&](DispId id, std::span<Variant> args) {
+    if (id != 3) return;
+    ++errors;
+    ASSERT_EQ(args.size(), 4u);
+    EXPECT_EQ(args[0].longValue(), 114);
+    EXPECT_EQ(args[3].longValue(), 12);  // preset: clear
+    args[3].setLong(response);
+  };
+  EXPECT_EQ(directIO(1, u"=K"), 0);
+  loop.advance(2000);
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(callLong(kResultCode), 0);
+
+  response = 11;
+  EXPECT_EQ(directIO(1, u"=K"), 0);
+  loop.advance(2000);
+  EXPECT_EQ(errors, 2);
+  EXPECT_EQ(callLong(kResultCode), 114);
+}
+
 }  // namespace
 }  // namespace velka::testing
