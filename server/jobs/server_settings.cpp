@@ -24,6 +24,15 @@ std::string ReadKey(const std::string& path, std::string_view key, std::string_v
   return GetProfileString(path, kSettingsSection, key, fallback);
 }
 
+// A folder key present but blank would make "/" the input folder, and every .txt file of the
+// root folder would be sent to the register and deleted: a blank folder takes its default.
+std::string ReadFolderKey(const std::string& path, std::string_view key,
+                          const std::string& fallback, const std::string& program_folder) {
+  std::string value = ReadKey(path, key, fallback);
+  if (TrimBlanks(value).empty()) value = fallback;
+  return AdjustFolder(value, program_folder);
+}
+
 void CreateLastLevel(const std::string& folder) {
   struct stat info;
   if (::stat(folder.c_str(), &info) == 0) return;
@@ -71,9 +80,9 @@ ServerSettings ReadSettings(const std::string& program_folder) {
   const std::string path = SettingsPath(program_folder);
   ServerSettings s;
   s.DirectoryInput =
-      AdjustFolder(ReadKey(path, "DirectoryInput", program_folder + "/TOSEND"), program_folder);
+      ReadFolderKey(path, "DirectoryInput", program_folder + "/TOSEND", program_folder);
   s.DirectoryOutput =
-      AdjustFolder(ReadKey(path, "DirectoryOutput", program_folder + "/UNSENT"), program_folder);
+      ReadFolderKey(path, "DirectoryOutput", program_folder + "/UNSENT", program_folder);
   s.Language = ReadKey(path, "Language", "Italiano");
   s.LanguageOffset = LanguageOffsetFor(s.Language);
   s.BaudRate = ReadKey(path, "BaudRate", "9600");
@@ -81,7 +90,7 @@ ServerSettings ReadSettings(const std::string& program_folder) {
   s.Frequence = ReadKey(path, "Frequence", "5");
   s.MaxLogDimension = ReadKey(path, "MaxLogDimension", "128");
   s.DirectoryOutputData =
-      AdjustFolder(ReadKey(path, "DirectoryOutputData", program_folder + "/ODATA"), program_folder);
+      ReadFolderKey(path, "DirectoryOutputData", program_folder + "/ODATA", program_folder);
   CreateLastLevel(s.DirectoryOutput);
   CreateLastLevel(s.DirectoryInput);
   CreateLastLevel(s.DirectoryOutputData);

@@ -55,6 +55,17 @@ TEST(ServerSettingsTest, OnlyTheLastFolderLevelIsCreated) {
   EXPECT_TRUE(std::filesystem::is_directory(folder.path("TOSEND")));
 }
 
+TEST(ServerSettingsTest, BlankFolderTakesItsDefaultNotTheRootFolder) {
+  TempProgramFolder folder;
+  TempProgramFolder::Write(folder.path("TMVSERVER.INI"),
+                           "[Parameters]\r\nDirectoryInput=\r\nDirectoryOutput=  \r\n"
+                           "DirectoryOutputData=\"\"\r\n");
+  ServerSettings s = ReadSettings(folder.home());
+  EXPECT_EQ(s.DirectoryInput, folder.home() + "/TOSEND/");
+  EXPECT_EQ(s.DirectoryOutput, folder.home() + "/UNSENT/");
+  EXPECT_EQ(s.DirectoryOutputData, folder.home() + "/ODATA/");
+}
+
 TEST(ServerSettingsTest, LanguageOffset) {
   const struct {
     const char* language;
