@@ -98,13 +98,13 @@ std::optional<int> Parse(int argc, char** argv, Arguments& args) {
     } else if (option == "--error") {
       const std::optional<std::string> v = value();
       if (!v) return Usage("--error needs N or N:COUNT");
-      std::string spec = *v;
-      const std::size_t colon = spec.find(':');
+      std::string fault = *v;
+      const std::size_t colon = fault.find(':');
       if (colon != std::string::npos)
-        spec = spec.substr(0, colon) + " " + spec.substr(colon + 1);
+        fault = fault.substr(0, colon) + " " + fault.substr(colon + 1);
       else
-        spec += " 1";
-      args.start_commands.push_back("error " + spec);
+        fault += " 1";
+      args.start_commands.push_back("error " + fault);
     } else if (option == "--noack") {
       args.start_commands.push_back("noack on");
     } else if (option == "--silence") {
