@@ -1,36 +1,14 @@
 #include "platform/settings_store.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 #include "platform/ini_file.h"
 
 namespace velka {
 
 namespace {
-
-std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-  // No HOME (a service started with an empty environment): the account's home folder.
-  std::vector<char> buffer(16 * 1024);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir != nullptr) {
-    return found->pw_dir;
-  }
-  return "/";
-}
 
 // One folder level under ConfigHome(): no separators, no way up.
 bool SafeApplicationName(const std::string& application) {
@@ -39,15 +17,6 @@ bool SafeApplicationName(const std::string& application) {
 }
 
 }  // namespace
-
-std::string ConfigHome() {
-  // Relative values are not honoured, as desktop conventions require.
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    return WithoutTrailingSlashes(xdg);
-  }
-  const std::string home = WithoutTrailingSlashes(HomeFolder());
-  return (home == "/" ? "" : home) + "/.config";
-}
 
 std::string IniSettingsStore::PathFor(const std::string& application) {
   return ConfigHome() + "/" + application + "/settings.ini";

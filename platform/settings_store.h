@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/user_folders.h"
+
 namespace velka {
 
 class SettingsStore {
@@ -17,9 +19,6 @@ class SettingsStore {
   virtual bool write(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) = 0;
 };
-
-// $XDG_CONFIG_HOME, or $HOME/.config when it is unset or empty; no trailing "/".
-std::string ConfigHome();
 
 // The store on INI files under ConfigHome(), read at each call (settings are few and small).
 class IniSettingsStore : public SettingsStore {

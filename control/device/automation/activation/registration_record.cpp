@@ -6,7 +6,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "platform/data_home.h"
+#include "platform/user_folders.h"
 
 namespace velka {
 

@@ -1,4 +1,4 @@
-#include "platform/data_home.h"
+#include "platform/user_folders.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -15,7 +15,7 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
-std::string AccountHome() {
+std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
   std::vector<char> buffer(16 * 1024);
   passwd entry{};
@@ -27,13 +27,23 @@ std::string AccountHome() {
   return "/";
 }
 
+// The folder an XDG variable names, else the given folder under the home folder.
+std::string UserFolder(const char* variable, const char* under_home) {
+  if (const char* value = std::getenv(variable); value != nullptr && value[0] == '/') {
+    return WithoutTrailingSlashes(value);
+  }
+  const std::string home = WithoutTrailingSlashes(HomeFolder());
+  return (home == "/" ? "" : home) + under_home;
+}
+
 }  // namespace
 
+std::string ConfigHome() {
+  return UserFolder("XDG_CONFIG_HOME", "/.config");
+}
+
 std::string DataHome() {
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0') {
-    return WithoutTrailingSlashes(data);
-  }
-  return WithoutTrailingSlashes(AccountHome()) + "/.local/share";
+  return UserFolder("XDG_DATA_HOME", "/.local/share");
 }
 
 }  // namespace velka
