@@ -1,112 +1,26 @@
 // The control and the simulated register on one PollEventLoop, in one thread: the control's
 // waits run the loop, the loop serves the register. The register's answers are read by the
 // real control, so every layout it relies on is checked here end to end.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "control/device/control_events.h"
-#include "control/device/tmv_ecr_velka.h"
-#include "platform/poll_event_loop.h"
-#include "sim/port_link.h"
-#include "sim/simulated_register.h"
+#include "tests/support/sim_control_fixture.h"
 
 namespace velka::sim {
 namespace {
 
-namespace fs = std::filesystem;
+velka::testing::SimControlOptions AtHighSpeed() {
+  velka::testing::SimControlOptions options;
+  options.port = 11;
+  options.register_options = SimOptions{115200, 200, LocalDateTime{2026, 12, 6, 18, 30, 0}};
+  return options;
+}
 
-constexpr int kPort = 11;
-
-struct Events : ControlEvents {
-  void StatusUpdateEvent(std::int32_t status) override { statuses.push_back(status); }
-  void ReceiveDataEvent(const std::u16string& line) override { lines.push_back(line); }
-  std::vector<std::int32_t> statuses;
-  std::vector<std::u16string> lines;
-};
-
-class ControlOnSim : public ::testing::Test {
+class ControlOnSim : public velka::testing::SimControlFixture {
  protected:
-  void SetUp() override {
-    folder = fs::temp_directory_path() /
-             ("velka-e2e-" + std::to_string(::getpid()) + "-" +
-              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(folder);
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) {
-      const char* old = ::getenv(name);
-      saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-      ::setenv(name, folder.c_str(), 1);
-    }
-    sim = std::make_unique<SimulatedRegister>(
-        loop, SimOptions{115200, 200, LocalDateTime{2026, 12, 6, 18, 30, 0}});
-    ASSERT_TRUE(sim->ok()) << sim->error();
-    link = std::make_unique<PortLink>(kPort, sim->slavePath());
-    ASSERT_TRUE(link->ok()) << link->error();
-    ControlEnvironment environment;
-    environment.loop = &loop;
-    control = std::make_unique<TmvEcrVelka>(environment);
-    control->setEventSink(&events);
-    std::u16string port = u"11";
-    ASSERT_EQ(control->TMVOpen(port), 0);
-  }
-  void TearDown() override {
-    if (control) control->TMVClose();
-    control.reset();
-    link.reset();
-    sim.reset();
-    for (const auto& [name, value] : saved) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-    fs::remove_all(folder);
-  }
-
-  std::u16string data(std::int32_t item) {
-    std::vector<std::int32_t> none;
-    std::u16string out;
-    EXPECT_EQ(control->GetData(item, none, out), 0) << item;
-    return out;
-  }
-  std::int32_t direct(const std::u16string& command) {
-    std::int32_t p = 0;
-    std::u16string text = command;
-    return control->DirectIO(0, p, text);
-  }
-  // A request in any printer state (GetData needs state 1).
-  std::u16string ask(const std::u16string& request) {
-    std::int32_t p = 0;
-    std::u16string text = request, out;
-    EXPECT_EQ(control->DirectIO2(0, p, text, out), 0);
-    return out;
-  }
-  std::int32_t sell(const std::u16string& description, Currency price, std::int32_t quantity) {
-    std::u16string d = description, unit;
-    std::int32_t vat = 1, unit_price = 0;
-    return control->PrintRecItem(d, price, quantity, vat, unit_price, unit);
-  }
-  std::int32_t pay(Currency payment, const std::u16string& description = u"1") {
-    Currency total = 0;
-    std::u16string d = description;
-    return control->PrintRecTotal(total, payment, d);
-  }
-
-  fs::path folder;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
-  PollEventLoop loop;
-  std::unique_ptr<SimulatedRegister> sim;
-  std::unique_ptr<PortLink> link;
-  std::unique_ptr<TmvEcrVelka> control;
-  Events events;
+  ControlOnSim() : SimControlFixture(AtHighSpeed()) {}
 };
 
 TEST_F(ControlOnSim, FiscalReceiptFromBeginToEnd) {
