@@ -3,12 +3,14 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 # SECONDS per target (default 60); TARGET names (default: every target built). New inputs
 # are kept in build-fuzz/corpus/<target>/; seeds come from tests/fuzz/<target>.corpus/.
-# A crash stops the script with the target's report and leaves the input in build-fuzz/.
+# A crash, a leak or a hang (an input that runs past 10 s) stops the script with the target's
+# report and a non-zero exit status, and leaves the input in build-fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 case "$seconds" in '' | *[!0-9]*) echo "fuzz.sh: SECONDS must be a number" >&2; exit 2 ;; esac
+scripts/install-deps.sh  # clang and its libFuzzer runtime (libclang-rt-14-dev) among them
 
 instrument="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
