@@ -130,6 +130,14 @@ bool CommandRun::requireNoDocument() {
   return (!receipt_open && !s_.non_fiscal_open) || fail(register_error::Sequence);
 }
 
+bool CommandRun::checkPositive(int parse_error, std::int64_t value, std::int64_t max,
+                               int over_error) {
+  if (parse_error != 0) return fail(parse_error);
+  if (value <= 0) return fail(register_error::BelowLimit);
+  if (value > max) return fail(over_error);
+  return true;
+}
+
 bool CommandRun::checkText(const std::optional<std::string>& text, std::size_t limit) {
   return !text || text->size() <= limit || fail(register_error::TooManyDigits);
 }

@@ -46,6 +46,9 @@ class CommandRun {
   bool requireSalesKey();
   bool requireNoDocument();
   bool checkText(const std::optional<std::string>& text, std::size_t limit);
+  // A parsed amount or count that must be above 0 and at most max: fails with the parse
+  // error, "below the limit" for 0 or less, or over_error above max.
+  bool checkPositive(int parse_error, std::int64_t value, std::int64_t max, int over_error);
 
   // receipt_commands.cpp
   void sale(std::string_view vat_code, const CommandFields& f);

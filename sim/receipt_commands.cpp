@@ -63,33 +63,11 @@ void CommandRun::sale(std::string_view vat_code, const CommandFields& f) {
     return;
   }
   const Hundredths price = ParseHundredths(*f.dollar);
-  if (price.error != 0) {
-    fail(price.error);
-    return;
-  }
-  if (price.value == 0) {
-    fail(register_error::BelowLimit);
-    return;
-  }
-  if (price.value > kMaxAmount) {
-    fail(register_error::PriceTooHigh);
-    return;
-  }
+  if (!checkPositive(price.error, price.value, kMaxAmount, register_error::PriceTooHigh)) return;
   int quantity = 1;
   if (f.star) {
     const WholeNumber q = ParseWholeNumber(*f.star);
-    if (q.error != 0) {
-      fail(q.error);
-      return;
-    }
-    if (q.value == 0) {
-      fail(register_error::BelowLimit);
-      return;
-    }
-    if (q.value > kMaxQuantity) {
-      fail(register_error::AboveLimit);
-      return;
-    }
+    if (!checkPositive(q.error, q.value, kMaxQuantity, register_error::AboveLimit)) return;
     quantity = static_cast<int>(q.value);
   }
   if (!checkText(f.text, kTextLimit)) return;
@@ -197,16 +175,8 @@ void CommandRun::adjustment(bool percent, bool surcharge, const CommandFields& f
     return;
   }
   const Hundredths given = ParseHundredths(*field);
-  if (given.error != 0) {
-    fail(given.error);
-    return;
-  }
-  if (given.value == 0) {
-    fail(register_error::BelowLimit);
-    return;
-  }
-  if ((percent && given.value > 10000) || (!percent && given.value > kMaxAmount)) {
-    fail(register_error::AboveLimit);
+  if (!checkPositive(given.error, given.value, percent ? 10000 : kMaxAmount,
+                     register_error::AboveLimit)) {
     return;
   }
   if (!checkText(f.text, kTextLimit)) return;
@@ -275,16 +245,7 @@ void CommandRun::payment(std::string_view type_code, const CommandFields& f) {
   Hundredths64 amount = rest;  // no amount: the rest, in full
   if (f.dollar) {
     const Hundredths given = ParseHundredths(*f.dollar);
-    if (given.error != 0) {
-      fail(given.error);
-      return;
-    }
-    if (given.value == 0) {
-      fail(register_error::BelowLimit);
-      return;
-    }
-    if (given.value > kMaxAmount) {
-      fail(register_error::AmountTooHigh);
+    if (!checkPositive(given.error, given.value, kMaxAmount, register_error::AmountTooHigh)) {
       return;
     }
     amount = given.value;

@@ -42,18 +42,7 @@ void CommandRun::headerLine(const CommandFields& f) {
     return;
   }
   const WholeNumber line = ParseWholeNumber(*f.dollar);
-  if (line.error != 0) {
-    fail(line.error);
-    return;
-  }
-  if (line.value < 1) {
-    fail(register_error::BelowLimit);
-    return;
-  }
-  if (line.value > kHeaderLines) {
-    fail(register_error::AboveLimit);
-    return;
-  }
+  if (!checkPositive(line.error, line.value, kHeaderLines, register_error::AboveLimit)) return;
   bool double_width = false;
   if (f.star) {
     if (*f.star != "1" && *f.star != "2") {
