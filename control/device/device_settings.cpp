@@ -6,12 +6,12 @@
 #include <optional>
 #include <string>
 
-#include "control/device/control_state.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
+#include "control/core/text_field.h"
 #include "control/device/entry_checks.h"
 #include "control/device/fixed_date_text.h"
-#include "control/device/result_codes.h"
 #include "control/device/tmv_ecr_velka.h"
-#include "control/receipt/text_field.h"
 #include "platform/numeric_text.h"
 #include "platform/single_byte_text.h"
 

@@ -1,7 +1,7 @@
 #include "control/device/entry_checks.h"
 
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
 #include "platform/serial_port.h"
 
 namespace velka {

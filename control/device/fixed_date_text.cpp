@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "control/receipt/text_field.h"
+#include "control/core/text_field.h"
 #include "platform/local_time.h"
 #include "platform/single_byte_text.h"
 

@@ -2,12 +2,12 @@
 // of the caller's own passed through unchanged. The answer comes from AnswerData.
 #include <string>
 
-#include "control/device/control_events.h"
-#include "control/device/control_state.h"
+#include "automation/result_codes.h"
+#include "control/core/control_events.h"
+#include "control/core/control_state.h"
+#include "control/core/text_field.h"
 #include "control/device/entry_checks.h"
-#include "control/device/result_codes.h"
 #include "control/device/tmv_ecr_velka.h"
-#include "control/receipt/text_field.h"
 #include "platform/single_byte_text.h"
 
 namespace velka {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "control/device/control_site.h"
+#include "automation/control_site.h"
+#include "control/core/library_version.h"
 #include "control/device/entry_checks.h"
-#include "control/device/library_version.h"
 #include "control/device/persistent_settings.h"
 #include "control/device/trace_file.h"
 #include "control/link/register_link.h"

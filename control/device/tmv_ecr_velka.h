@@ -2,7 +2,7 @@
 // TmvEcrVelka: the fiscal-printer control object of the register.
 //
 // Its methods keep the names, parameters and meaning of the fiscal-printer device class;
-// clients reach them through the automation interface (control/device/automation), C++ tests
+// clients reach them through the automation interface (control/automation), C++ tests
 // and C++ hosts may call them directly. Every method returns a Long result code (see
 // result_codes.h) and runs on the host's thread; waits for the register let the host's
 // pending events run.
@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "control/device/control_state.h"
-#include "control/device/trace_writer.h"
+#include "control/core/control_state.h"
+#include "control/core/trace_writer.h"
 #include "platform/local_time.h"
 #include "platform/serial_port.h"
 

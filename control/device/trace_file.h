@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "control/device/trace_writer.h"
+#include "control/core/trace_writer.h"
 #include "platform/local_time.h"
 
 namespace velka {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string_view>
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "control/link/frame_codec.h"
 #include "platform/numeric_text.h"
 

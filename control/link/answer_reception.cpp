@@ -5,10 +5,10 @@
 // registers in use expect nothing after an answer: a byte sent now would arrive in front of
 // their next frame. A refused answer is waited for again (up to three waits) without sending
 // the command again, so the trace still names the NACK the control decided on.
-#include "control/device/control_events.h"
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
-#include "control/device/trace_writer.h"
+#include "automation/result_codes.h"
+#include "control/core/control_events.h"
+#include "control/core/control_state.h"
+#include "control/core/trace_writer.h"
 #include "control/link/answer_judgement.h"
 #include "control/link/frame_codec.h"
 #include "control/link/link_limits.h"

@@ -4,9 +4,9 @@
 #include <string>
 #include <utility>
 
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
-#include "control/device/trace_writer.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
+#include "control/core/trace_writer.h"
 #include "control/link/frame_codec.h"
 #include "control/link/link_limits.h"
 #include "control/link/queue_entry.h"

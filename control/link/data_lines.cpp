@@ -3,9 +3,9 @@
 // goes back to the exchange, which has it judged like any answer.
 #include <vector>
 
-#include "control/device/control_events.h"
-#include "control/device/control_state.h"
-#include "control/device/trace_writer.h"
+#include "control/core/control_events.h"
+#include "control/core/control_state.h"
+#include "control/core/trace_writer.h"
 #include "control/link/data_line_splitter.h"
 #include "control/link/frame_codec.h"
 #include "control/link/link_limits.h"

@@ -1,7 +1,7 @@
 // The ticks of the time-out timer, which ends every wait of the link, and of the data timer,
 // which limits the wait for the answer of a queued command.
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
 #include "control/link/register_link.h"
 
 namespace velka {

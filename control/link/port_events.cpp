@@ -3,8 +3,8 @@
 // Receive events fire only while the receive threshold is 1: the hand-off of a queued
 // command sets it, and answer reception sets it back to 0 before it reads, so one answer is
 // evaluated at a time. Line errors are cleared and reach neither the host nor the trace.
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
 #include "control/link/link_limits.h"
 #include "control/link/register_link.h"
 

@@ -4,9 +4,9 @@
 // so an entry is never sent again while its answer may still come.
 #include <string>
 
-#include "control/device/control_events.h"
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
+#include "control/core/control_events.h"
+#include "control/core/control_state.h"
 #include "control/link/frame_codec.h"
 #include "control/link/queue_entry.h"
 #include "control/link/register_link.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "control/device/control_events.h"
-#include "control/device/control_state.h"
+#include "control/core/control_events.h"
+#include "control/core/control_state.h"
 #include "control/link/link_limits.h"
 
 namespace velka {

@@ -1,12 +1,12 @@
 // The fiscal receipt methods. Each one passes its gate (device open, document state), checks
 // its arguments in a fixed order, sends one or two command strings and moves PrinterState
 // when the last one succeeded. The register keeps the receipt itself.
-#include "control/device/control_state.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
+#include "control/core/text_field.h"
 #include "control/device/entry_checks.h"
-#include "control/device/result_codes.h"
 #include "control/device/tmv_ecr_velka.h"
 #include "control/receipt/receipt_commands.h"
-#include "control/receipt/text_field.h"
 
 namespace velka {
 

@@ -1,10 +1,10 @@
 // Non-fiscal printing: free text lines between =o and =c, outside any fiscal receipt.
-#include "control/device/control_state.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
+#include "control/core/text_field.h"
 #include "control/device/entry_checks.h"
-#include "control/device/result_codes.h"
 #include "control/device/tmv_ecr_velka.h"
 #include "control/receipt/receipt_commands.h"
-#include "control/receipt/text_field.h"
 
 namespace velka {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "control/receipt/text_field.h"
+#include "control/core/text_field.h"
 #include "platform/numeric_text.h"
 #include "platform/single_byte_text.h"
 

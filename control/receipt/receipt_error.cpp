@@ -1,6 +1,6 @@
 // How a receipt or non-fiscal method reports an argument or state error.
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
 #include "control/device/tmv_ecr_velka.h"
 #include "control/receipt/receipt_commands.h"
 

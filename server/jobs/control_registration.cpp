@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "control/device/automation/hresult.h"
+#include "automation/hresult.h"
 #include "platform/shared_library.h"
 #include "server/jobs/job_files.h"
 

@@ -2,10 +2,10 @@
 
 #include <array>
 
-#include "control/device/automation/activation/create_object.h"
-#include "control/device/automation/identity.h"
-#include "control/device/automation/type_info.h"
-#include "control/device/result_codes.h"
+#include "automation/activation/create_object.h"
+#include "automation/identity.h"
+#include "automation/result_codes.h"
+#include "automation/type_info.h"
 #include "platform/single_byte_text.h"
 #include "server/jobs/control_registration.h"
 

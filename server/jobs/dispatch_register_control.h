@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "control/device/automation/dispatch.h"
-#include "control/device/control_site.h"
+#include "automation/control_site.h"
+#include "automation/dispatch.h"
 #include "server/jobs/register_control.h"
 
 namespace velka::server {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "platform/numeric_text.h"
 #include "server/jobs/command_file.h"
 #include "server/jobs/data_download.h"

@@ -1,6 +1,6 @@
 #include "server/jobs/status_display.h"
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "server/jobs/grouped_number.h"
 #include "server/resources/message_table.h"
 

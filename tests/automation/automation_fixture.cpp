@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "control/device/automation/identity.h"
+#include "automation/identity.h"
 #include "platform/shared_library.h"
 #include "tests/support/control_fixture.h"
 

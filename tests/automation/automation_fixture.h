@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "control/device/automation/activation/create_object.h"
-#include "control/device/automation/dispatch.h"
-#include "control/device/control_site.h"
+#include "automation/activation/create_object.h"
+#include "automation/control_site.h"
+#include "automation/dispatch.h"
 #include "tests/support/scripted_port.h"
 #include "tests/support/virtual_event_loop.h"
 

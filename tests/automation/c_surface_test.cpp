@@ -2,7 +2,7 @@
 // library by name, C variants, library-made strings, a callback for events.
 #include <gtest/gtest.h>
 
-#include "control/device/automation/c_surface.h"
+#include "control/automation/c_surface.h"
 #include "tests/automation/automation_fixture.h"
 
 namespace velka::testing {

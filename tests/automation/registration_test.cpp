@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "control/device/automation/identity.h"
+#include "automation/identity.h"
 #include "tests/automation/automation_fixture.h"
 
 namespace velka::testing {

@@ -1,7 +1,7 @@
 // Creation, persistent settings, TMVOpen/TMVClose, properties and ClearError.
 #include <gtest/gtest.h>
 
-#include "control/device/control_site.h"
+#include "automation/control_site.h"
 #include "control/link/register_link.h"
 #include "tests/support/control_fixture.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "control/link/answer_judgement.h"
 #include "control/link/frame_codec.h"
 #include "tests/fuzz/fuzz_input.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "control/device/control_events.h"
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
-#include "control/device/trace_writer.h"
+#include "automation/result_codes.h"
+#include "control/core/control_events.h"
+#include "control/core/control_state.h"
+#include "control/core/trace_writer.h"
 #include "control/link/frame_codec.h"
 #include "control/link/link_limits.h"
 #include "control/link/register_link.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "control/link/frame_codec.h"
 #include "tests/support/scripted_port.h"
 

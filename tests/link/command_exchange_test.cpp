@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "control/link/link_limits.h"
 #include "tests/link/link_fixture.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "control/device/control_events.h"
-#include "control/device/control_state.h"
-#include "control/device/trace_writer.h"
+#include "control/core/control_events.h"
+#include "control/core/control_state.h"
+#include "control/core/trace_writer.h"
 #include "control/link/frame_codec.h"
 #include "control/link/register_link.h"
 #include "tests/support/scripted_port.h"

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "control/device/control_state.h"
-#include "control/device/result_codes.h"
-#include "control/device/trace_writer.h"
+#include "automation/result_codes.h"
+#include "control/core/control_state.h"
+#include "control/core/trace_writer.h"
 #include "control/link/frame_codec.h"
 #include "control/link/register_link.h"
 #include "platform/poll_event_loop.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "server/jobs/operator_view.h"
 #include "server/jobs/register_control.h"
 

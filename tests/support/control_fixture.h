@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "control/device/control_events.h"
+#include "control/core/control_events.h"
+#include "control/core/trace_writer.h"
 #include "control/device/tmv_ecr_velka.h"
-#include "control/device/trace_writer.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_port.h"
 #include "tests/support/virtual_event_loop.h"

@@ -2,12 +2,13 @@
 // it: the library, the dispatch interface with every member in order (identifier, kind,
 // parameters with direction, type and default, result), the event interface and the class.
 //
-// Usage: velka-typeinfo            (the interface built into this program, the same table
-//                                   libTMVVelka.so is built from)
+// Usage: velka-typeinfo                      the registered control
+//        velka-typeinfo --library PATH       the control in that library file
 #include <cstdio>
 #include <string>
 
-#include "control/device/automation/member_table.h"
+#include "automation/activation/create_object.h"
+#include "automation/identity.h"
 #include "platform/single_byte_text.h"
 
 namespace velka {
@@ -124,16 +125,26 @@ void PrintLibrary(const TypeLibraryInfo& lib) {
 }  // namespace velka
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const std::string arg = argv[1];
-    const bool help = arg == "-h" || arg == "--help";
+  const std::string arg = argc > 1 ? argv[1] : "";
+  const bool from_library = argc == 3 && arg == "--library";
+  if (argc > 1 && !from_library) {
+    const bool help = argc == 2 && (arg == "-h" || arg == "--help");
     std::fprintf(help ? stdout : stderr,
-                 "usage: velka-typeinfo\n"
+                 "usage: velka-typeinfo [--library PATH]\n"
                  "Prints the type information of the TmvEcrVelka control: its members in\n"
                  "interface order with dispatch identifiers, kinds, parameters and defaults,\n"
-                 "and its events.\n");
+                 "and its events. The control is the registered one, or the one in the library\n"
+                 "file PATH.\n");
     return help ? 0 : 2;
   }
-  velka::PrintLibrary(velka::TmvEcrVelkaTypeLibrary());
+  velka::CreatedObject created =
+      from_library ? velka::CreateObjectFromLibrary(argv[2], velka::identity::kClassId,
+                                                    velka::identity::kProgId)
+                   : velka::CreateObject(velka::identity::kProgId);
+  if (!created) {
+    std::fprintf(stderr, "velka-typeinfo: %s\n", created.error.c_str());
+    return 1;
+  }
+  velka::PrintLibrary(created.object->GetTypeInfo());
   return 0;
 }

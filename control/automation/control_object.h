@@ -13,8 +13,8 @@
 #include <span>
 #include <vector>
 
-#include "control/device/automation/dispatch.h"
-#include "control/device/control_events.h"
+#include "automation/dispatch.h"
+#include "control/core/control_events.h"
 
 namespace velka {
 

@@ -1,12 +1,12 @@
-#include "control/device/automation/entry_points.h"
+#include "control/automation/entry_points.h"
 
 #include <atomic>
 
-#include "control/device/automation/activation/registration_record.h"
-#include "control/device/automation/control_object.h"
-#include "control/device/automation/identity.h"
-#include "control/device/automation/last_error.h"
-#include "control/device/library_version.h"
+#include "automation/activation/registration_record.h"
+#include "automation/identity.h"
+#include "control/automation/control_object.h"
+#include "control/automation/last_error.h"
+#include "control/core/library_version.h"
 #include "platform/shared_library.h"
 #include "platform/single_byte_text.h"
 

@@ -1,4 +1,4 @@
-#include "control/receipt/text_field.h"
+#include "control/core/text_field.h"
 
 #include "platform/single_byte_text.h"
 

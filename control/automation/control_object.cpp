@@ -1,12 +1,12 @@
-#include "control/device/automation/control_object.h"
+#include "control/automation/control_object.h"
 
 #include <atomic>
 #include <exception>
 #include <new>
 
-#include "control/device/automation/member_dispatcher.h"
-#include "control/device/automation/member_table.h"
-#include "control/device/control_site.h"
+#include "automation/control_site.h"
+#include "control/automation/member_dispatcher.h"
+#include "control/automation/member_table.h"
 #include "control/device/tmv_ecr_velka.h"
 #include "platform/event_loop.h"
 

@@ -1,4 +1,4 @@
-#include "control/device/automation/c_surface.h"
+#include "control/automation/c_surface.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "control/device/automation/activation/create_object.h"
-#include "control/device/automation/dispatch.h"
-#include "control/device/automation/last_error.h"
+#include "automation/activation/create_object.h"
+#include "automation/dispatch.h"
+#include "control/automation/last_error.h"
 #include "platform/single_byte_text.h"
 
 namespace velka {

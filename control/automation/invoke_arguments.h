@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "control/device/automation/hresult.h"
-#include "control/device/automation/type_info.h"
-#include "control/device/automation/variant.h"
+#include "automation/hresult.h"
+#include "automation/type_info.h"
+#include "automation/variant.h"
 
 namespace velka {
 

@@ -1,4 +1,4 @@
-#include "control/device/automation/last_error.h"
+#include "control/automation/last_error.h"
 
 namespace velka {
 

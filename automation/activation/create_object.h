@@ -11,8 +11,8 @@
 // velka_activation (no need to link the control's own sources).
 #include <string>
 
-#include "control/device/automation/dispatch.h"
-#include "control/device/automation/guid.h"
+#include "automation/dispatch.h"
+#include "automation/guid.h"
 
 namespace velka {
 
@@ -33,5 +33,10 @@ struct CreatedObject {
 // site may be null (the control then runs an event loop of its own); it must outlive the
 // object.
 CreatedObject CreateObject(const std::string& prog_id, ControlSite* site = nullptr);
+
+// The same from a library named by its path, without a registration: loads it and asks its
+// class factory for the class. `who` names the object in error texts.
+CreatedObject CreateObjectFromLibrary(const std::string& library_path, const Guid& class_id,
+                                      const std::string& who, ControlSite* site = nullptr);
 
 }  // namespace velka

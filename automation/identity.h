@@ -4,7 +4,7 @@
 // identifier, and the type library's name, version, locale and help string.
 #include <cstdint>
 
-#include "control/device/automation/guid.h"
+#include "automation/guid.h"
 
 namespace velka::identity {
 

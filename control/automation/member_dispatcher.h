@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "control/device/automation/dispatch.h"
+#include "automation/dispatch.h"
 
 namespace velka {
 

@@ -9,8 +9,8 @@
 //                        identity::kClassFactoryInterfaceId), with one reference.
 //   DllCanUnloadNow      Ok when no instance, class factory reference or lock is left, else
 //                        False.
-#include "control/device/automation/guid.h"
-#include "control/device/automation/hresult.h"
+#include "automation/guid.h"
+#include "automation/hresult.h"
 
 extern "C" {
 velka::HResult DllRegisterServer();

@@ -1,4 +1,4 @@
-#include "control/device/automation/invoke_arguments.h"
+#include "control/automation/invoke_arguments.h"
 
 #include <limits>
 #include <stdexcept>

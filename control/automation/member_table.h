@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "control/device/automation/invoke_arguments.h"
-#include "control/device/automation/type_info.h"
+#include "automation/type_info.h"
+#include "control/automation/invoke_arguments.h"
 
 namespace velka {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "control/device/automation/guid.h"
+#include "automation/guid.h"
 
 namespace velka {
 

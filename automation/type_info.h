@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "control/device/automation/guid.h"
-#include "control/device/automation/variant.h"
+#include "automation/guid.h"
+#include "automation/variant.h"
 
 namespace velka {
 

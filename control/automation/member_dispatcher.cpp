@@ -1,6 +1,6 @@
-#include "control/device/automation/member_dispatcher.h"
+#include "control/automation/member_dispatcher.h"
 
-#include "control/device/automation/member_table.h"
+#include "control/automation/member_table.h"
 #include "platform/single_byte_text.h"
 
 namespace velka {

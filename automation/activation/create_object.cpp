@@ -1,7 +1,7 @@
-#include "control/device/automation/activation/create_object.h"
+#include "automation/activation/create_object.h"
 
-#include "control/device/automation/activation/registration_record.h"
-#include "control/device/automation/identity.h"
+#include "automation/activation/registration_record.h"
+#include "automation/identity.h"
 #include "platform/shared_library.h"
 
 namespace velka {
@@ -21,27 +21,31 @@ CreatedObject CreateObject(const std::string& prog_id, ControlSite* site) {
   std::string error;
   const auto registered = FindRegisteredClass(prog_id, error);
   if (!registered) return Failure(hresult::ClassNotRegistered, error);
+  return CreateObjectFromLibrary(registered->library_path, registered->class_id, prog_id, site);
+}
 
-  void* library = LoadSharedLibrary(registered->library_path, error);
+CreatedObject CreateObjectFromLibrary(const std::string& library_path, const Guid& class_id,
+                                      const std::string& who, ControlSite* site) {
+  std::string error;
+  void* library = LoadSharedLibrary(library_path, error);
   if (!library) {
-    return Failure(hresult::ModuleNotFound, prog_id + ": the registered library " +
-                                                registered->library_path +
-                                                " cannot be loaded: " + error);
+    return Failure(hresult::ModuleNotFound,
+                   who + ": the library " + library_path + " cannot be loaded: " + error);
   }
   auto get_class_object = reinterpret_cast<GetClassObjectFunction>(
       FindLibrarySymbol(library, "DllGetClassObject", error));
   if (!get_class_object) {
-    return Failure(hresult::ProcNotFound, prog_id + ": " + registered->library_path +
-                                              " has no DllGetClassObject: " + error);
+    return Failure(hresult::ProcNotFound,
+                   who + ": " + library_path + " has no DllGetClassObject: " + error);
   }
 
   void* factory_pointer = nullptr;
-  HResult status = get_class_object(&registered->class_id, &identity::kClassFactoryInterfaceId,
-                                    &factory_pointer);
+  HResult status =
+      get_class_object(&class_id, &identity::kClassFactoryInterfaceId, &factory_pointer);
   if (Failed(status) || !factory_pointer) {
     return Failure(Failed(status) ? status : hresult::Unexpected,
-                   prog_id + ": " + registered->library_path + " has no class " +
-                       GuidToText(registered->class_id) + " (" + HResultName(status) + ")");
+                   who + ": " + library_path + " has no class " + GuidToText(class_id) + " (" +
+                       HResultName(status) + ")");
   }
   auto factory = Ref<ClassFactory>::Adopt(static_cast<ClassFactory*>(factory_pointer));
 
@@ -50,7 +54,7 @@ CreatedObject CreateObject(const std::string& prog_id, ControlSite* site) {
   if (Failed(status) || !object) {
     return Failure(
         Failed(status) ? status : hresult::Unexpected,
-        prog_id + ": the class factory could not create an instance (" + HResultName(status) + ")");
+        who + ": the class factory could not create an instance (" + HResultName(status) + ")");
   }
   CreatedObject created;
   created.object = DispatchRef::Adopt(object);

@@ -1,8 +1,8 @@
-#include "control/device/automation/member_table.h"
+#include "control/automation/member_table.h"
 
 #include <utility>
 
-#include "control/device/automation/identity.h"
+#include "automation/identity.h"
 #include "control/device/tmv_ecr_velka.h"
 
 namespace velka {

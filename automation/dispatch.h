@@ -12,9 +12,9 @@
 #include <string>
 #include <utility>
 
-#include "control/device/automation/hresult.h"
-#include "control/device/automation/type_info.h"
-#include "control/device/automation/variant.h"
+#include "automation/hresult.h"
+#include "automation/type_info.h"
+#include "automation/variant.h"
 
 namespace velka {
 

@@ -1,4 +1,4 @@
-#include "control/device/automation/activation/registration_record.h"
+#include "automation/activation/registration_record.h"
 
 #include <filesystem>
 #include <fstream>

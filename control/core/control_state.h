@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "control/device/result_codes.h"
+#include "automation/result_codes.h"
 #include "platform/serial_port.h"
 
 namespace velka {
