@@ -2,36 +2,17 @@
 // Type information of the control's interfaces, as a type library holds it: every member of
 // the dispatch interface and every event, in interface order, with its identifier, kind,
 // parameters (name, type, by value or by reference, optional with a default) and result.
-// Built from the member table (member_table.h); hosts read it through Dispatch. Header-only.
+// Built from the member table (member_table.h); hosts read it through Dispatch. The
+// identifiers are named in dispatch_ids.h. Header-only.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "automation/dispatch_ids.h"
 #include "automation/guid.h"
 #include "automation/variant.h"
 
 namespace velka {
-
-using DispId = std::int32_t;
-inline constexpr DispId kDispIdUnknown = -1;
-
-// Methods: 0x60030000 + k; properties: 0x68030000 + k (get and put share one).
-constexpr DispId MethodId(int k) {
-  return 0x60030000 + k;
-}
-constexpr DispId PropertyId(int k) {
-  return 0x68030000 + k;
-}
-
-// Identifiers of the events, in event order.
-namespace event_id {
-inline constexpr DispId DataEvent = 1;
-inline constexpr DispId StatusUpdateEvent = 2;
-inline constexpr DispId ErrorEvent = 3;
-inline constexpr DispId OutputCompleteEvent = 4;
-inline constexpr DispId DirectIOEvent = 5;
-inline constexpr DispId ReceiveDataEvent = 6;
-}  // namespace event_id
 
 enum class MemberKind : std::uint8_t { Method, PropertyGet, PropertyPut };
 

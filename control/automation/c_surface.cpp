@@ -1,15 +1,18 @@
+// The C surface over the control's dispatch interface: C variants bridged to the
+// automation variants and back, events handed to C callbacks, and the exported functions.
 #include "control/automation/c_surface.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "automation/activation/create_object.h"
 #include "automation/dispatch.h"
 #include "control/automation/last_error.h"
+#include "control/automation/library_strings.h"
 #include "platform/single_byte_text.h"
 
 namespace velka {
@@ -18,54 +21,12 @@ namespace {
 
 // Bounds on what a C caller hands in.
 constexpr std::int32_t kMaxArguments = 64;
-constexpr std::int32_t kMaxStringLength = 16 * 1024 * 1024;  // UTF-16 units
 constexpr std::int32_t kMaxArrayCount = 1024 * 1024;
 constexpr std::size_t kMaxNameLength = 256;
 
-// A library string: a header in front of the UTF-16 units (NUL-terminated), so that the
-// length is known and foreign pointers are recognised.
-constexpr std::uint32_t kStringMagic = 0x56535452;  // "VSTR"
-struct StringHeader {
-  std::uint32_t magic;
-  std::int32_t length;
-};
-
-StringHeader* HeaderOf(VelkaString s) {
-  return reinterpret_cast<StringHeader*>(reinterpret_cast<char*>(s) - sizeof(StringHeader));
-}
-
-bool IsLibraryString(VelkaString s) {
-  return s != nullptr && HeaderOf(s)->magic == kStringMagic;
-}
-
-VelkaString NewString(const char16_t* text, std::size_t length) {
-  if (length > static_cast<std::size_t>(kMaxStringLength)) return nullptr;
-  void* block = std::malloc(sizeof(StringHeader) + (length + 1) * sizeof(VelkaChar));
-  if (!block) return nullptr;
-  auto* header = static_cast<StringHeader*>(block);
-  header->magic = kStringMagic;
-  header->length = static_cast<std::int32_t>(length);
-  auto* units = reinterpret_cast<VelkaChar*>(header + 1);
-  if (length > 0) std::memcpy(units, text, length * sizeof(VelkaChar));
-  units[length] = 0;
-  return units;
-}
-
-VelkaString NewString(const std::u16string& text) {
-  return NewString(text.data(), text.size());
-}
-
+// The text of a string variable, empty when it holds no string of the library's.
 std::u16string TextOf(VelkaString s) {
-  if (!IsLibraryString(s)) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(s),
-                        static_cast<std::size_t>(HeaderOf(s)->length));
-}
-
-void FreeString(VelkaString s) {
-  if (!IsLibraryString(s)) return;  // not ours: leave it rather than corrupt the heap
-  StringHeader* header = HeaderOf(s);
-  header->magic = 0;
-  std::free(header);
+  return LibraryStringText(s).value_or(std::u16string());
 }
 
 HResult Refuse(HResult status, std::string why) {
@@ -144,11 +105,12 @@ struct ArgumentBridge {
         return true;
       case VELKA_VT_STRING: {
         VelkaString s = by_ref ? *v.value.string_ref : v.value.string_value;
-        if (s != nullptr && !IsLibraryString(s)) {
-          why = "a string not made by velka_string_new";
+        std::optional<std::u16string> text = LibraryStringText(s);
+        if (!text) {
+          why = "not a string of the library's (velka_string_new) or already freed";
           return false;
         }
-        texts.push_back(TextOf(s));
+        texts.push_back(std::move(*text));
         variants.push_back(by_ref ? Variant::RefString(&texts.back())
                                   : Variant::FromString(texts.back()));
         return true;
@@ -190,8 +152,8 @@ struct ArgumentBridge {
           break;
         case VELKA_VT_STRING:
           if (by_ref && texts[text] != TextOf(*v.value.string_ref)) {
-            if (VelkaString replaced = NewString(texts[text])) {
-              FreeString(*v.value.string_ref);
+            if (VelkaString replaced = NewLibraryString(texts[text])) {
+              FreeLibraryString(*v.value.string_ref);
               *v.value.string_ref = replaced;
             }
           }
@@ -222,7 +184,7 @@ VelkaVariant ToC(const Variant& v) {
       out.value.currency_value = v.currencyValue();
       break;
     case VarType::String:
-      out.value.string_value = NewString(v.stringValue());
+      out.value.string_value = NewLibraryString(v.stringValue());
       break;
     case VarType::Empty:
     case VarType::LongArray:  // no result or event argument is an array
@@ -275,7 +237,7 @@ HResult CallbackSink::Invoke(DispId event_id, std::span<Variant> args) {
       c.type = VELKA_VT_LONG | VELKA_VT_BYREF;
       c.value.long_ref = &longs[i];
     } else if (v.byRef() && v.type() == VarType::String) {
-      strings[i] = NewString(v.stringValue());
+      strings[i] = NewLibraryString(v.stringValue());
       c.type = VELKA_VT_STRING | VELKA_VT_BYREF;
       c.value.string_ref = &strings[i];
     } else {
@@ -289,9 +251,9 @@ HResult CallbackSink::Invoke(DispId event_id, std::span<Variant> args) {
     if (v.byRef() && v.type() == VarType::Long) v.setLong(longs[i]);
     if (v.byRef() && v.type() == VarType::String) {
       v.setString(TextOf(strings[i]));
-      FreeString(strings[i]);
+      FreeLibraryString(strings[i]);
     } else if (c_args[i].type == VELKA_VT_STRING) {
-      FreeString(c_args[i].value.string_value);
+      FreeLibraryString(c_args[i].value.string_value);
     }
   }
   velka_release(owner);  // may delete this sink: nothing of it is used below
@@ -444,29 +406,29 @@ const char* velka_last_error(void) {
 
 VelkaString velka_string_new(const VelkaChar* text, int32_t length) {
   if (length < 0 || (length > 0 && !text)) return nullptr;
-  return velka::NewString(reinterpret_cast<const char16_t*>(text),
-                          static_cast<std::size_t>(length));
+  return velka::NewLibraryString(reinterpret_cast<const char16_t*>(text),
+                                 static_cast<std::size_t>(length));
 }
 
 VelkaString velka_string_from_utf8(const char* text) {
   try {
-    return velka::NewString(text ? velka::Utf8ToUtf16(text) : std::u16string());
+    return velka::NewLibraryString(text ? velka::Utf8ToUtf16(text) : std::u16string());
   } catch (...) {
     return nullptr;
   }
 }
 
 int32_t velka_string_length(VelkaString text) {
-  return velka::IsLibraryString(text) ? velka::HeaderOf(text)->length : 0;
+  return velka::LibraryStringLength(text);
 }
 
 void velka_string_free(VelkaString text) {
-  velka::FreeString(text);
+  velka::FreeLibraryString(text);
 }
 
 void velka_variant_clear(VelkaVariant* variant) {
   if (!variant) return;
-  if (variant->type == VELKA_VT_STRING) velka::FreeString(variant->value.string_value);
+  if (variant->type == VELKA_VT_STRING) velka::FreeLibraryString(variant->value.string_value);
   *variant = VelkaVariant{};
 }
 

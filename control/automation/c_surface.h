@@ -8,7 +8,13 @@
  * code (0, 101, 114 ...) comes back as its Long result, with status 0.
  *
  * Strings are UTF-16, made by the library (velka_string_new, velka_string_from_utf8) and
- * freed by velka_string_free; NULL is the empty string.
+ * freed by velka_string_free; NULL is the empty string. The library knows the strings it
+ * made by their address and reads nothing through any other pointer (a buffer of the
+ * caller's, a pointer into a library string, a string already freed): as an argument such a
+ * pointer is refused with status 0x80020005 (TypeMismatch) and a velka_last_error() naming
+ * the argument; velka_string_length gives 0 for it; velka_string_free and
+ * velka_variant_clear leave it alone. (A freed string's address may be given to a later
+ * string, which then answers for it: free each string once.)
  *   - a String argument by value is only read; the caller keeps it;
  *   - a String argument by reference (VELKA_VT_STRING | VELKA_VT_BYREF) points to the
  *     caller's VelkaString variable; when the member writes it back, the library frees the
@@ -100,8 +106,12 @@ VelkaStatus velka_unadvise(VelkaObject* object, uint32_t cookie);
 /* The text of the last refusal on this thread ("" when none); valid until the next call. */
 const char* velka_last_error(void);
 
+/* A new library string holding a copy of length units (NUL-terminated after them; units may
+ * include NULs); NULL when length is negative or too long, or memory runs out. */
 VelkaString velka_string_new(const VelkaChar* text, int32_t length);
 VelkaString velka_string_from_utf8(const char* text);
+/* The number of UTF-16 units of a library string (the closing NUL not counted); 0 for NULL
+ * and for a pointer the library did not make. */
 int32_t velka_string_length(VelkaString text);
 void velka_string_free(VelkaString text);
 /* Frees what a variant owns (a string made by the library) and leaves it empty. */

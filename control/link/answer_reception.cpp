@@ -26,6 +26,10 @@ bool EndsWithEtx(const Bytes& bytes) {
 }  // namespace
 
 std::int32_t RegisterLink::ReceiveAnswer(bool ForceSync) {
+  return TakeAnswer(ForceSync).result;
+}
+
+RegisterLink::AnswerOutcome RegisterLink::TakeAnswer(bool ForceSync) {
   port_.setReceiveThreshold(0);  // no receive events while the answer is evaluated
   Bytes& buffer = state_.ReceiveBuffer;
   const Millis deadline = StartTimeout(link::kAnswerCompletionMs);
@@ -45,44 +49,45 @@ std::int32_t RegisterLink::ReceiveAnswer(bool ForceSync) {
 
   if (state_.TimeoutElapsed) {
     Refuse(" - Risposta TIMEOUT= NACK");
-    return FinishAnswer(result::Timeout);
+    return {FinishAnswer(result::Timeout)};
   }
   const link::AnswerJudgement answer = link::JudgeAnswer(buffer);
   if (answer.verdict == link::AnswerVerdict::FramingFault) {
     Refuse(" - Risposta FRAME KO= NACK");
-    return FinishAnswer(result::AnswerRefused);
+    return {FinishAnswer(result::AnswerRefused)};
   }
   if (answer.verdict == link::AnswerVerdict::BlockCheckFault) {
     Refuse(" - Risposta BCC KO= NACK");
-    return FinishAnswer(result::AnswerRefused);
+    return {FinishAnswer(result::AnswerRefused)};
   }
 
   reply_byte_ = link::ACK;
   trace_.received(" - Ricevuto DATA ANSW " + link::FrameText(buffer));
-  std::int32_t outcome = result::Success;
+  AnswerOutcome outcome{result::Success};
   switch (answer.kind) {
     case link::AnswerKind::Status:
       if (answer.printer_state) state_.PrinterState = *answer.printer_state;
-      if (answer.further_answer) outcome = result::FurtherAnswer;
+      if (answer.further_answer) outcome.result = result::FurtherAnswer;
       break;
     case link::AnswerKind::ErrorStatus:
       outcome = EvaluateErrorStatus(answer.condition, answer.error_number, ForceSync);
-      if (answer.reports_when_cleared) outcome = ClearingWait(outcome);
+      if (answer.reports_when_cleared) outcome.result = ClearingWait(outcome.result);
       break;
     case link::AnswerKind::DataLine:
     case link::AnswerKind::Data:
       state_.AnswerData = answer.data;
       if (!answer.data_complete) {
         Refuse(" - Risposta DRIVER KO= NACK");
-        outcome = result::AnswerRefused;
+        outcome.result = result::AnswerRefused;
       } else if (answer.kind == link::AnswerKind::DataLine) {
         state_.DataMode = true;
         if (state_.events) state_.events->ReceiveDataEvent(FromSingleByte(state_.AnswerData));
-        outcome = result::FurtherAnswer;
+        outcome.result = result::FurtherAnswer;
       }
       break;
   }
-  return FinishAnswer(outcome);
+  outcome.result = FinishAnswer(outcome.result);
+  return outcome;
 }
 
 void RegisterLink::Refuse(std::string_view trace_message) {
@@ -98,8 +103,13 @@ std::int32_t RegisterLink::FinishAnswer(std::int32_t outcome) {
   return outcome;
 }
 
-std::int32_t RegisterLink::EvaluateErrorStatus(std::uint8_t condition, std::int32_t error_number,
-                                               bool ForceSync) {
+// An error status of a queued command that is no condition of the printer is reported to the
+// host through ErrorEvent here, once; the outcome says so, and whether the host's 12 passed
+// the entry over, so that receive completion neither reports it again nor completes it.
+RegisterLink::AnswerOutcome RegisterLink::EvaluateErrorStatus(std::uint8_t condition,
+                                                              std::int32_t error_number,
+                                                              bool ForceSync) {
+  AnswerOutcome outcome;
   std::int32_t ErrorResponse = kErrorResponseClear;
   const bool queued = !ForceSync && state_.AsyncMode;
   if (queued) state_.ErrorOutID = NumberAtQueueNext();
@@ -111,19 +121,19 @@ std::int32_t RegisterLink::EvaluateErrorStatus(std::uint8_t condition, std::int3
     RaiseStatusUpdate(*meaning.status);
     state_.ResultCodeExtended = meaning.extended;
   } else if (queued) {
-    // Receive completion learns from these two that the host has been told.
-    error_reported_ = true;
+    outcome.report = QueuedErrorReport::Reported;
     const unsigned generation = queue_generation_;
     RaiseErrorEvent(ErrorResponse);
     if (ErrorResponse == kErrorResponseClear) {
-      entry_skipped_ = true;
+      outcome.report = QueuedErrorReport::EntrySkipped;
       // Unless the host emptied the queue and began another from its handler.
       if (generation == queue_generation_) ++state_.QueueNext;
       state_.ResultCode = result::Success;
       state_.ResultCodeExtended = 0;
     }
   }
-  return state_.ResultCode;
+  outcome.result = state_.ResultCode;
+  return outcome;
 }
 
 // The register reports the condition again once it is cleared. Its error statuses meanwhile

@@ -64,11 +64,15 @@ std::int32_t RegisterLink::QueueCommand(std::string_view command) {
   return result::Success;
 }
 
+std::int32_t RegisterLink::TransmitCommand(std::string_view command, bool ForceSync) {
+  return Transmit(command, ForceSync).result;
+}
+
 // While a queued command's answer is awaited the line is the register's: a frame sent now
 // would meet that answer in place of its acknowledgement, and the answer would be lost.
-std::int32_t RegisterLink::TransmitCommand(std::string_view command, bool ForceSync) {
-  if (!state_.LinkFree || AnswerAwaited()) return result::LinkBusy;
-  if (command.size() > link::kMaxCommandLength) return result::NotAllowed;
+RegisterLink::Transmission RegisterLink::Transmit(std::string_view command, bool ForceSync) {
+  if (!state_.LinkFree || AnswerAwaited()) return {result::LinkBusy};
+  if (command.size() > link::kMaxCommandLength) return {result::NotAllowed};
   state_.LinkFree = false;
   // A late answer left armed by the data timer must not be taken up inside this exchange.
   port_.setReceiveThreshold(0);
@@ -79,22 +83,19 @@ std::int32_t RegisterLink::TransmitCommand(std::string_view command, bool ForceS
     port_.discardInput();
     const bool written = port_.write(frame);
     state_.LinkFree = true;
-    return written ? result::Success : result::Timeout;
+    return {written ? result::Success : result::Timeout};
   }
 
   const bool acknowledged = AwaitAcknowledgement(frame, command);
   state_.DataMode = false;
   if (!acknowledged) {
     state_.LinkFree = true;
-    return result::Timeout;
+    return {result::Timeout};
   }
-  if (!ForceSync && state_.AsyncMode) {
-    HandOffToReceiveEvent(command);
-    return result::Success;
-  }
+  if (!ForceSync && state_.AsyncMode) return {result::Success, HandOffToReceiveEvent(command)};
   const std::int32_t answer = AwaitAnswer(ForceSync);
   state_.LinkFree = true;
-  return answer;
+  return {answer};
 }
 
 // Up to three transmissions of the frame. The first byte the register sends back decides:
@@ -134,8 +135,9 @@ bool RegisterLink::AwaitAcknowledgement(const Bytes& frame, std::string_view com
   return false;
 }
 
-// A queued command is acknowledged; its answer raises a receive event later.
-void RegisterLink::HandOffToReceiveEvent(std::string_view command) {
+// A queued command is acknowledged; its answer raises a receive event later, unless it came
+// with the acknowledgement: then no byte is left to raise one.
+RegisterLink::AnswerAfterSending RegisterLink::HandOffToReceiveEvent(std::string_view command) {
   answer_awaited_ = true;
   rejected_answers_ = 0;
   port_.setReceiveThreshold(1);
@@ -144,6 +146,8 @@ void RegisterLink::HandOffToReceiveEvent(std::string_view command) {
                                                                       : link::kQueuedAnswerMs);
   tmrData_->start();
   state_.LinkFree = true;
+  return EndsFrame(state_.ReceiveBuffer) ? AnswerAfterSending::AlreadyHeld
+                                         : AnswerAfterSending::Awaited;
 }
 
 // Up to three waits for the answer; the command is not sent again. Each wait collects until

@@ -68,26 +68,25 @@ void RegisterLink::ReceiveCompletion() {
   answer_awaited_ = false;
   tmrTimeout_->stop();
   tmrData_->stop();
-  error_reported_ = false;
-  entry_skipped_ = false;
 
-  std::int32_t outcome = result::Timeout;
+  AnswerOutcome answer;
   do {
-    outcome = ReceiveAnswer(false);
-  } while (outcome == result::FurtherAnswer);
+    answer = TakeAnswer(false);
+  } while (answer.result == result::FurtherAnswer);
 
-  if (outcome == result::AnswerRefused && ++rejected_answers_ < link::kAnswerWaits && !PortGone()) {
+  if (answer.result == result::AnswerRefused && ++rejected_answers_ < link::kAnswerWaits &&
+      !PortGone()) {
     AwaitAnswerAgain();
-  } else if (outcome == result::Success) {
-    if (entry_skipped_) {
+  } else if (answer.result == result::Success) {
+    if (answer.report == QueuedErrorReport::EntrySkipped) {
       RestartPumpIfEntriesRemain();
     } else {
       CompleteEntry();
     }
-  } else if (!error_reported_) {
+  } else if (answer.report == QueuedErrorReport::NotReported) {
     // A register error that answer reception reported through ErrorEvent is not reported
     // twice; its conditions (paper, cover, 105) it only raised as StatusUpdateEvent.
-    state_.ResultCode = outcome;
+    state_.ResultCode = answer.result;
     state_.ErrorOutID = NumberAtQueueNext();
     std::int32_t ErrorResponse = 0;  // not examined: the queue halts at this entry
     RaiseErrorEvent(ErrorResponse);

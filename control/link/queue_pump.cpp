@@ -7,7 +7,6 @@
 #include "automation/result_codes.h"
 #include "control/core/control_events.h"
 #include "control/core/control_state.h"
-#include "control/link/frame_codec.h"
 #include "control/link/queue_entry.h"
 #include "control/link/register_link.h"
 
@@ -62,16 +61,21 @@ void RegisterLink::ReportErrorEntry(const std::string& entry) {
 // the next command queued tries again.
 void RegisterLink::TransmitEntry(const std::string& entry) {
   const std::int32_t number = link::QueueEntryNumber(entry);
-  const std::int32_t outcome = TransmitCommand(link::QueueEntryCommand(entry), false);
-  if (outcome == result::Success) {
-    if (!AnswerAwaited()) {
-      CompleteEntry();
-    } else if (state_.ReceiveBuffer.size() > 1 && state_.ReceiveBuffer.back() == link::ETX) {
-      ReceiveCompletion();
+  const Transmission sent = Transmit(link::QueueEntryCommand(entry), false);
+  if (sent.result == result::Success) {
+    switch (sent.answer) {
+      case AnswerAfterSending::None:
+        CompleteEntry();
+        break;
+      case AnswerAfterSending::Awaited:
+        break;
+      case AnswerAfterSending::AlreadyHeld:
+        ReceiveCompletion();
+        break;
     }
     return;
   }
-  state_.ResultCode = outcome;
+  state_.ResultCode = sent.result;
   state_.ErrorOutID = number;
   std::int32_t ErrorResponse = 0;
   const unsigned generation = queue_generation_;

@@ -32,9 +32,10 @@ class RegisterLink {
   // false, else queued. Command texts are single-byte; one longer than 999 characters is
   // refused with 106 and nothing is sent or queued.
   std::int32_t SendCommand(std::string_view command, bool ForceSync);
-  // One complete transmission (up to three attempts, then the answer or the hand-off).
+  // One complete transmission (up to three attempts, then the answer or the hand-off); its
+  // result code.
   std::int32_t TransmitCommand(std::string_view command, bool ForceSync);
-  // Completes, checks and evaluates one answer frame in ReceiveBuffer.
+  // Completes, checks and evaluates one answer frame in ReceiveBuffer; its result code.
   std::int32_t ReceiveAnswer(bool ForceSync);
 
   // How a stream of data lines ended.
@@ -70,6 +71,28 @@ class RegisterLink {
   enum class WaitEnd { Done, TimedOut, PortGone };
   enum class WakeOn { PortBytes, OutputDrained };
 
+  // Where a transmission left the command's answer.
+  enum class AnswerAfterSending {
+    None,         // nothing to wait for: a "V" frame, an answer already evaluated, a failure
+    Awaited,      // handed off: the receive event takes it up
+    AlreadyHeld,  // handed off, but it came in the same read as the acknowledgement
+  };
+  struct Transmission {
+    std::int32_t result = 0;
+    AnswerAfterSending answer = AnswerAfterSending::None;
+  };
+
+  // Whether answer reception has told the host of an error status of a queued command.
+  enum class QueuedErrorReport {
+    NotReported,   // no ErrorEvent (no error, synchronous, or a condition for StatusUpdateEvent)
+    Reported,      // ErrorEvent raised; the host kept the error
+    EntrySkipped,  // ErrorEvent raised; the host cleared it and the entry was passed over
+  };
+  struct AnswerOutcome {
+    std::int32_t result = 0;
+    QueuedErrorReport report = QueuedErrorReport::NotReported;
+  };
+
   // register_link.cpp: timers and the one shape of every wait.
   WaitEnd Wait(const std::function<bool()>& done, Millis deadline_ms,
                WakeOn wake = WakeOn::PortBytes);
@@ -85,13 +108,15 @@ class RegisterLink {
 
   // command_exchange.cpp
   std::int32_t QueueCommand(std::string_view command);
+  Transmission Transmit(std::string_view command, bool ForceSync);
   bool AwaitAcknowledgement(const Bytes& frame, std::string_view command);
   std::int32_t AwaitAnswer(bool ForceSync);
-  void HandOffToReceiveEvent(std::string_view command);
+  AnswerAfterSending HandOffToReceiveEvent(std::string_view command);
 
   // answer_reception.cpp
-  std::int32_t EvaluateErrorStatus(std::uint8_t condition, std::int32_t error_number,
-                                   bool ForceSync);
+  AnswerOutcome TakeAnswer(bool ForceSync);
+  AnswerOutcome EvaluateErrorStatus(std::uint8_t condition, std::int32_t error_number,
+                                    bool ForceSync);
   std::int32_t ClearingWait(std::int32_t result);
   std::int32_t FinishAnswer(std::int32_t result);
   void Refuse(std::string_view trace_message);
@@ -132,10 +157,6 @@ class RegisterLink {
   bool answer_awaited_ = false;  // set by the hand-off; see AnswerAwaited()
   bool completing_ = false;      // receive completion runs (its events included)
   int rejected_answers_ = 0;     // answers of the awaited entry refused so far
-  // Set by answer reception for an error status of a queued command: the host has been told
-  // through ErrorEvent, and with 12 the entry was passed over.
-  bool error_reported_ = false;
-  bool entry_skipped_ = false;
   // Counts the queues made afresh, so that a step taken after a host's handler ran can tell
   // whether the host emptied the queue and began another meanwhile.
   unsigned queue_generation_ = 0;

@@ -3,24 +3,15 @@
 #include <array>
 
 #include "automation/activation/create_object.h"
+#include "automation/dispatch_ids.h"
 #include "automation/identity.h"
 #include "automation/result_codes.h"
-#include "automation/type_info.h"
 #include "platform/single_byte_text.h"
 #include "server/jobs/control_registration.h"
 
 namespace velka::server {
 
 namespace {
-
-// The members the server calls, by the identifiers the interface guarantees.
-constexpr DispId kTMVOpen = MethodId(21);
-constexpr DispId kTMVClose = MethodId(22);
-constexpr DispId kDirectIO = MethodId(52);
-constexpr DispId kDirectIO2 = MethodId(53);
-constexpr DispId kResultCodeExtended = PropertyId(9);
-constexpr DispId kTMVHighSpeed = PropertyId(4);
-constexpr DispId kAsyncMode = PropertyId(5);
 
 constexpr std::int32_t kRefusedCall = result::NotAllowed;
 
@@ -43,22 +34,22 @@ std::int32_t DispatchRegisterControl::CallLong(DispId id, std::uint16_t kind,
 
 void DispatchRegisterControl::setTMVHighSpeed(bool value) {
   std::array<Variant, 1> args{Variant::FromBoolean(value)};
-  object_->Invoke(kTMVHighSpeed, kInvokePropertyPut, args, nullptr, nullptr);
+  object_->Invoke(dispid::TMVHighSpeed, kInvokePropertyPut, args, nullptr, nullptr);
 }
 
 void DispatchRegisterControl::setAsyncMode(bool value) {
   std::array<Variant, 1> args{Variant::FromBoolean(value)};
-  object_->Invoke(kAsyncMode, kInvokePropertyPut, args, nullptr, nullptr);
+  object_->Invoke(dispid::AsyncMode, kInvokePropertyPut, args, nullptr, nullptr);
 }
 
 std::int32_t DispatchRegisterControl::TMVOpen(const std::string& DeviceName) {
   std::u16string device = FromSingleByte(DeviceName);
   std::array<Variant, 1> args{Variant::RefString(&device)};
-  return CallLong(kTMVOpen, kInvokeMethod, args);
+  return CallLong(dispid::TMVOpen, kInvokeMethod, args);
 }
 
 std::int32_t DispatchRegisterControl::TMVClose() {
-  return CallLong(kTMVClose, kInvokeMethod, {});
+  return CallLong(dispid::TMVClose, kInvokeMethod, {});
 }
 
 std::int32_t DispatchRegisterControl::DirectIO(std::int32_t Command, std::int32_t& pData,
@@ -66,7 +57,7 @@ std::int32_t DispatchRegisterControl::DirectIO(std::int32_t Command, std::int32_
   std::u16string text = FromSingleByte(pString);
   std::array<Variant, 3> args{Variant::FromLong(Command), Variant::RefLong(&pData),
                               Variant::RefString(&text)};
-  return CallLong(kDirectIO, kInvokeMethod, args);
+  return CallLong(dispid::DirectIO, kInvokeMethod, args);
 }
 
 std::int32_t DispatchRegisterControl::DirectIO2(std::int32_t Command, std::int32_t& pData,
@@ -75,13 +66,13 @@ std::int32_t DispatchRegisterControl::DirectIO2(std::int32_t Command, std::int32
   std::u16string answer = FromSingleByte(pOString);
   std::array<Variant, 4> args{Variant::FromLong(Command), Variant::RefLong(&pData),
                               Variant::RefString(&text), Variant::RefString(&answer)};
-  const std::int32_t code = CallLong(kDirectIO2, kInvokeMethod, args);
+  const std::int32_t code = CallLong(dispid::DirectIO2, kInvokeMethod, args);
   if (code == result::Success) pOString = ToSingleByte(answer);
   return code;
 }
 
 std::int32_t DispatchRegisterControl::ResultCodeExtended() {
-  return CallLong(kResultCodeExtended, kInvokePropertyGet, {});
+  return CallLong(dispid::ResultCodeExtended, kInvokePropertyGet, {});
 }
 
 HResult DispatchRegisterControl::Invoke(DispId event_id, std::span<Variant> args) {

@@ -1,9 +1,9 @@
 #pragma once
 // RegisterControl over the control's automation interface: the hosted TmvEcrVelka, created by
-// its programmatic identifier and called by dispatch identifier only (TMVOpen M21, TMVClose
-// M22, DirectIO M52, DirectIO2 M53, ResultCodeExtended P9, the puts of TMVHighSpeed P4 and
-// AsyncMode P5), with the events StatusUpdateEvent (2), DirectIOEvent (5) and
-// ReceiveDataEvent (6) handed on. Text is converted between the server's single-byte text
+// its programmatic identifier and called by dispatch identifier only (automation/
+// dispatch_ids.h: TMVOpen, TMVClose, DirectIO, DirectIO2, ResultCodeExtended, the puts of
+// TMVHighSpeed and AsyncMode), with the events StatusUpdateEvent, DirectIOEvent and
+// ReceiveDataEvent handed on. Text is converted between the server's single-byte text
 // and automation strings here, and nowhere else.
 //
 // A call the interface refuses (it should not happen with a well-formed library) gives result

@@ -1,6 +1,10 @@
 // The plain C surface, as a host in another language calls it: functions looked up in the
 // library by name, C variants, library-made strings, a callback for events.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "control/automation/c_surface.h"
 #include "tests/automation/automation_fixture.h"
@@ -133,6 +137,80 @@ TEST_F(CSurfaceTest, StringsKeepTheirUnits) {
   VelkaString euro = c.from_utf8("\xE2\x82\xAC");
   EXPECT_EQ(TextOf(c, euro), u"\u20AC");
   c.string_free(euro);
+}
+
+// Two pages, the first unreadable: a string at the start of the second is a caller's buffer
+// that nothing may read in front of.
+class GuardedPage {
+ public:
+  GuardedPage() : size_(static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))) {
+    void* pages = ::mmap(nullptr, 2 * size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) return;
+    base_ = static_cast<char*>(pages);
+    if (::mprotect(base_ + size_, size_, PROT_READ | PROT_WRITE) != 0) {
+      ::munmap(base_, 2 * size_);
+      base_ = nullptr;
+      return;
+    }
+    const VelkaChar units[] = {u'A', u'B', 0};
+    std::memcpy(base_ + size_, units, sizeof units);
+  }
+  ~GuardedPage() {
+    if (base_) ::munmap(base_, 2 * size_);
+  }
+  GuardedPage(const GuardedPage&) = delete;
+  GuardedPage& operator=(const GuardedPage&) = delete;
+  // "AB" and a NUL at the very start of the readable page; null when mapping failed.
+  VelkaString text() const {
+    return base_ ? reinterpret_cast<VelkaString>(base_ + size_) : nullptr;
+  }
+
+ private:
+  std::size_t size_;
+  char* base_ = nullptr;
+};
+
+// Pointers the library did not hand out (or no longer owns) are refused as arguments, by
+// value and by reference, with the caller's variable left as it was; the string functions
+// take them for no string. Nothing is read through them: in front of the page-start buffer
+// any read faults.
+TEST_F(CSurfaceTest, ForeignStringsAreRefusedWithoutBeingRead) {
+  GuardedPage page;
+  ASSERT_NE(page.text(), nullptr) << "cannot map the guarded page";
+  VelkaString kept = c.from_utf8("22.5");
+  VelkaString freed = c.from_utf8("10");
+  c.string_free(freed);
+  const struct {
+    const char* what;
+    VelkaString pointer;
+  } foreign[] = {
+      {"a buffer at the start of a page", page.text()},
+      {"a pointer into a library string", kept + 1},
+      {"a string already freed", freed},
+  };
+  for (const auto& row : foreign) {
+    SCOPED_TRACE(row.what);
+    VelkaVariant result{};
+    VelkaVariant by_value[] = {CLong(2), CString(row.pointer)};
+    EXPECT_EQ(c.invoke_by_name(object, "SetVatValue", VELKA_INVOKE_METHOD, by_value, 2, &result),
+              hresult::TypeMismatch);
+    EXPECT_NE(std::string(c.last_error()).find("argument 2"), std::string::npos) << c.last_error();
+    VelkaString variable = row.pointer;
+    VelkaVariant by_reference[] = {CLong(2), CStringRef(&variable)};
+    EXPECT_EQ(
+        c.invoke_by_name(object, "SetVatValue", VELKA_INVOKE_METHOD, by_reference, 2, &result),
+        hresult::TypeMismatch);
+    EXPECT_EQ(variable, row.pointer);
+    EXPECT_EQ(c.length(row.pointer), 0);
+    c.string_free(row.pointer);
+    VelkaVariant held = CString(row.pointer);
+    c.clear(&held);
+    EXPECT_EQ(held.type, VELKA_VT_EMPTY);
+  }
+  // Freeing the pointer into it left the library's own string whole.
+  EXPECT_EQ(TextOf(c, kept), u"22.5");
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(page.text())), u"AB");
+  c.string_free(kept);
 }
 
 struct Recorded {
