@@ -53,10 +53,10 @@ RegisterLink::WaitEnd RegisterLink::Wait(const std::function<bool()>& done, Mill
       return WaitEnd::TimedOut;
     }
     if (for_bytes) {
-      loop_.waitForEvents(port_.readinessDescriptor(), left);
+      loop_.waitForEvents(port_.readinessHandle(), left);
     } else {
       const Millis step = std::max<Millis>(1, WireTimeMs(port_.outputPending()));
-      loop_.waitForEvents(-1, std::min(step, left));
+      loop_.waitForEvents(kNoHandle, std::min(step, left));
     }
   }
 }
