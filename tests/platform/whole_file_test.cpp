@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -68,6 +69,16 @@ TEST_F(WholeFileTest, ReplacingWriteTakesThePathsPlaceAndLeavesNoTemporaryFile) 
   }
   EXPECT_FALSE(WriteFileReplacing(path("no/such/folder/file"), "x"));
   EXPECT_TRUE(others({"target", "link"}).empty());
+}
+
+TEST_F(WholeFileTest, ALinkPlantedAtTheTemporaryNameIsNeverWrittenThrough) {
+  TempHome::WriteFile(path("victim"), "kept");
+  const std::string first_temporary = path("Sale.OK") + "." + std::to_string(::getpid()) + "_0.tmp";
+  fs::create_symlink(path("victim"), first_temporary);
+  EXPECT_TRUE(WriteFileReplacing(path("Sale.OK"), "result"));
+  EXPECT_EQ(TempHome::ReadFile(path("Sale.OK")), "result");
+  EXPECT_EQ(TempHome::ReadFile(path("victim")), "kept");
+  EXPECT_TRUE(fs::is_symlink(first_temporary));
 }
 
 TEST_F(WholeFileTest, KeepingWriteRefusesWhatIsNotARegularFile) {
