@@ -1,8 +1,8 @@
 #pragma once
 // The environment a host hands the control when it creates it, as a container hands a
 // control its client site: the event loop to use, whether the host is in design mode, and
-// the host's property store. A host that gives no site gets a PollEventLoop of the
-// control's own, run mode and an empty property store.
+// the host's property store. A host that gives no site gets an event loop of the control's
+// own (the system's, from platform/system_factory.h), run mode and an empty property store.
 //
 // A site is passed to ClassFactory::CreateInstance (or CreateObject) and must outlive the
 // instance. Every entry has a default, so a host overrides only what it has. Header-only:
@@ -28,7 +28,7 @@ class PropertyStore {
 class ControlSite {
  public:
   virtual ~ControlSite() = default;
-  // Null: the control runs a PollEventLoop of its own.
+  // Null: the control runs the system's event loop of its own.
   virtual EventLoop* eventLoop() { return nullptr; }
   virtual bool designMode() const { return false; }
   // Null: no stored properties. When the store holds "AsyncMode", the instance is loaded

@@ -1,9 +1,9 @@
 #pragma once
-// The one event loop of a program: timers, descriptor watches and a blocking step.
+// The one event loop of a program: timers, watches of native handles and a blocking step.
 //
 // Every program of the system runs on one thread. Waits of the register link do not spin:
-// they call waitForEvents(), which sleeps in the kernel until a timer is due or a descriptor
-// becomes readable, and dispatches what is due before returning, exactly as a window
+// they call waitForEvents(), which sleeps in the kernel until a timer is due or a watched
+// handle becomes ready, and dispatches what is due before returning, exactly as a window
 // system's message pump lets pending events run inside a modal wait.
 //
 // Re-entrancy rules, common to every implementation:
@@ -12,14 +12,13 @@
 //   the same holds for a watch. Other timers and watches are.
 // - Every callback may create, start, stop and destroy any timer or watch, its own included.
 // - Destroying the Timer or ReadWatch object unregisters it at once.
-#include <cstdint>
 #include <functional>
 #include <memory>
 
-namespace velka {
+#include "platform/monotonic_clock.h"
+#include "platform/native_handle.h"
 
-// Steady-clock milliseconds; only differences are meaningful.
-using Millis = std::int64_t;
+namespace velka {
 
 class Timer {
  public:
@@ -53,19 +52,20 @@ class EventLoop {
   // A new, stopped timer with period 0.
   virtual std::unique_ptr<Timer> createTimer(std::function<void()> on_tick) = 0;
 
-  // Calls on_readable while the descriptor is readable (level-triggered; a hang-up counts as
+  // Calls on_readable while the handle is readable (level-triggered; a hang-up counts as
   // readable) and the watch is enabled. The callback must consume the bytes or disable the
   // watch, or the loop would keep calling it.
-  virtual std::unique_ptr<ReadWatch> watchReadable(int fd, std::function<void()> on_readable) = 0;
+  virtual std::unique_ptr<ReadWatch> watchReadable(NativeHandle handle,
+                                                   std::function<void()> on_readable) = 0;
 
   // Dispatches due timers and ready watches once, without blocking.
   virtual void processPendingEvents() = 0;
 
-  // The blocking step: sleeps until the next timer deadline, until a watched descriptor is
-  // readable, until wake_fd (when not -1) is readable, or until max_wait_ms have passed (when
-  // not negative), then dispatches what is due. wake_fd only wakes the step; nothing is called
-  // for it. Returns at once, without sleeping, when wake_fd is already readable.
-  virtual void waitForEvents(int wake_fd = -1, Millis max_wait_ms = -1) = 0;
+  // The blocking step: sleeps until the next timer deadline, until a watched handle is
+  // readable, until wake (when not kNoHandle) is readable, or until max_wait_ms have passed
+  // (when not negative), then dispatches what is due. wake only wakes the step; nothing is
+  // called for it. Returns at once, without sleeping, when wake is already readable.
+  virtual void waitForEvents(NativeHandle wake = kNoHandle, Millis max_wait_ms = -1) = 0;
 };
 
 }  // namespace velka

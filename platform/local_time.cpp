@@ -1,8 +1,9 @@
+// Date-time text and calendar checks; the computer's clock is read in the system's folder.
 #include "platform/local_time.h"
 
-#include <time.h>
-
 #include <cstdio>
+
+#include "platform/ascii_text.h"
 
 namespace velka {
 
@@ -47,20 +48,6 @@ bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t max_digits,
 }
 
 }  // namespace
-
-LocalDateTime CurrentLocalDateTime() {
-  const time_t now = ::time(nullptr);
-  tm local{};
-  LocalDateTime t;
-  if (::localtime_r(&now, &local) == nullptr) return t;
-  t.year = local.tm_year + 1900;
-  t.month = local.tm_mon + 1;
-  t.day = local.tm_mday;
-  t.hour = local.tm_hour;
-  t.minute = local.tm_min;
-  t.second = local.tm_sec;
-  return t;
-}
 
 std::string GeneralDateTime(const LocalDateTime& t) {
   return FormatDateTime(t, "dd/mm/yyyy hh:mm:ss");
@@ -114,8 +101,7 @@ bool IsValidTimeOfDay(int hour, int minute) {
 }
 
 bool ParseDayMonthYear(std::string_view text, LocalDateTime& out) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  text = TrimSpaces(text);
   std::size_t pos = 0;
   int day = 0, month = 0, year = 0;
   if (!ReadNumber(text, pos, 2, day) || pos >= text.size() || text[pos++] != '/') return false;

@@ -1,3 +1,4 @@
+// Numbers read from text: the BASIC Val and the strict numeric-text check.
 #include "platform/numeric_text.h"
 
 #include <charconv>
@@ -5,13 +6,12 @@
 #include <limits>
 #include <string>
 
+#include "platform/ascii_text.h"
+
 namespace velka {
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -62,11 +62,6 @@ double ValueOf(const DecimalNumber& n) {
   return n.negative ? -value : value;
 }
 
-std::string_view SkipLeadingBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  return text;
-}
-
 // Automation text as the ASCII the number rules look at; any other character stops a number.
 std::string NarrowForNumbers(std::u16string_view text) {
   std::string out;
@@ -78,7 +73,8 @@ std::string NarrowForNumbers(std::u16string_view text) {
 }  // namespace
 
 double Val(std::string_view text) {
-  const DecimalNumber n = ScanDecimal(SkipLeadingBlanks(text));
+  // Blanks after the number do not matter: the scan stops at the first other character.
+  const DecimalNumber n = ScanDecimal(TrimSpacesAndTabs(text));
   return n.hasDigits() ? ValueOf(n) : 0.0;
 }
 
@@ -87,8 +83,7 @@ double Val(std::u16string_view text) {
 }
 
 std::optional<double> NumericTextValue(std::string_view text) {
-  text = SkipLeadingBlanks(text);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  text = TrimSpacesAndTabs(text);
   const DecimalNumber n = ScanDecimal(text);
   if (!n.hasDigits() || n.length != text.size()) return std::nullopt;
   const double value = ValueOf(n);

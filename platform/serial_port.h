@@ -1,14 +1,17 @@
 #pragma once
 // What the register link needs of a serial port, and nothing more.
 //
-// Implementations: PosixSerialPort (termios, platform/posix_serial_port.*) and the scripted
-// port of the tests (tests/support/scripted_port.*), driven by VirtualEventLoop.
+// Implementations: one per system (termios on POSIX, platform/posix/posix_serial_port.*),
+// chosen by SystemSerialPortFactory() (platform/system_factory.h), and the scripted port of
+// the tests (tests/support/scripted_port.*), driven by VirtualEventLoop.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/native_handle.h"
 
 namespace velka {
 
@@ -73,9 +76,9 @@ class SerialPort {
   // closed). Reads then return nothing and writes fail until the port is closed and opened.
   virtual bool hungUp() const = 0;
 
-  // A descriptor that becomes readable when bytes arrive, for the event loop's blocking step;
-  // -1 when the port is closed or hung up.
-  virtual int readinessDescriptor() const = 0;
+  // A handle that becomes readable when bytes arrive, for the event loop's blocking step;
+  // kNoHandle when the port is closed or hung up.
+  virtual NativeHandle readinessHandle() const = 0;
 
   // Handler of the port's events: kCommEventReceive while the threshold is 1 and bytes are
   // waiting, the line-error codes when the device reports one. Called from the event loop.

@@ -2,9 +2,11 @@
 """Checks the include rule of the tree (ARCHITECTURE.md): every include runs down.
 
 Each folder of our own code may include its own files and those of the folders listed for it
-below, and nothing else of ours; the headers of the operating system's own interface (POSIX
-here) are included only inside platform/ and by the programs' main files. Tests and examples
-may include anything.
+below, and nothing else of ours. platform/ holds the interfaces and portable code at its root
+and one folder per system (posix/, win32/) for what differs: a system's folder is included
+only by itself, so code above platform/ never picks a system. The headers of the operating
+system's own interface are included only in a system's folder and by the programs' main files.
+Tests and examples may include anything.
 
 Usage: check-includes.py [ROOT]    (ROOT defaults to the repository holding this script)
 Prints one line per include against the rule and exits 1 when there is any, else 0.
@@ -17,6 +19,8 @@ import sys
 # holds a file decides for it.
 MAY_INCLUDE = {
     "platform": [],
+    "platform/posix": ["platform"],
+    "platform/win32": ["platform"],
     "automation": ["platform"],
     "control/core": ["automation", "platform"],
     "control/link": ["control/core", "automation", "platform"],
@@ -31,8 +35,10 @@ MAY_INCLUDE = {
     "tools": ["automation", "platform"],
 }
 UNCHECKED = ("tests/", "examples/", "build")
+# The folders of one system each: the only ones besides main files that talk to the system.
+SYSTEM_FOLDERS = ("platform/posix", "platform/win32")
 
-# The system's own interface: these headers only in platform/ and in *_main.cpp.
+# The system's own interface: these headers only in SYSTEM_FOLDERS and in *_main.cpp.
 SYSTEM_HEADER = re.compile(
     r"(unistd|fcntl|poll|termios|dlfcn|signal|pthread|dirent|pwd|grp|pty|errno|"
     r"sys/[a-z_]+|linux/[a-z_/]+|windows|winbase|winsock2?|shlobj|objbase|oleauto)\.h")
@@ -58,11 +64,13 @@ def included_folder(path):
 def check(root):
     root = pathlib.Path(root)
     faults = []
+    # A build folder of any name holds generated sources that are not ours.
+    build_folders = [cache.parent for cache in root.rglob("CMakeCache.txt")]
     for file in sorted(root.rglob("*")):
         if file.suffix not in SOURCES or not file.is_file():
             continue
         relative = file.relative_to(root).as_posix()
-        if relative.startswith(UNCHECKED):
+        if relative.startswith(UNCHECKED) or any(f in file.parents for f in build_folders):
             continue
         folder = folder_of(relative)
         if folder is None:
@@ -76,15 +84,20 @@ def check(root):
                 continue
             quote, name = match.groups()
             if quote == "<":
-                if SYSTEM_HEADER.fullmatch(name) and folder != "platform" and not main_file:
+                if SYSTEM_HEADER.fullmatch(name) and folder not in SYSTEM_FOLDERS \
+                        and not main_file:
                     faults.append(f"{relative}:{number}: <{name}> is the system's own "
-                                  "interface: only platform/ and the programs' main files "
-                                  "include it")
+                                  "interface: only a system's folder of platform/ "
+                                  f"({', '.join(f + '/' for f in SYSTEM_FOLDERS)}) and the "
+                                  "programs' main files include it")
                 continue
             target = included_folder(name)
             if target is None and not (root / name).exists():
                 continue  # a header of the build or of another project
-            if target not in allowed:
+            if target in SYSTEM_FOLDERS and target not in allowed:
+                faults.append(f"{relative}:{number}: \"{name}\" is one system's "
+                              "implementation: include its interface at platform/ root")
+            elif target not in allowed:
                 faults.append(f"{relative}:{number}: \"{name}\" is not below {folder}/ "
                               f"(it may include {', '.join(a + '/' for a in allowed)})")
     return faults

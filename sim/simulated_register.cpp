@@ -21,9 +21,9 @@ SimulatedRegister::SimulatedRegister(EventLoop& loop, const SimOptions& options)
   });
   pump_timer_ = loop_.createTimer([this] { pump(); });
   if (!pty_.ok()) return;
-  master_watch_ = loop_.watchReadable(pty_.masterDescriptor(), [this] { onMasterReadable(); });
-  if (pty_.presenceDescriptor() >= 0) {
-    presence_watch_ = loop_.watchReadable(pty_.presenceDescriptor(), [this] { onPresence(); });
+  master_watch_ = loop_.watchReadable(pty_.masterHandle(), [this] { onMasterReadable(); });
+  if (pty_.presenceHandle() != kNoHandle) {
+    presence_watch_ = loop_.watchReadable(pty_.presenceHandle(), [this] { onPresence(); });
   }
 }
 
@@ -56,7 +56,7 @@ void SimulatedRegister::onPresence() {
 }
 
 void SimulatedRegister::notePresence() {
-  const PtyEndpoint::Presence presence = pty_.readPresence();
+  const PseudoTerminal::Presence presence = pty_.readPresence();
   if (presence.last_closed) {
     note("the control closed the line");
     session_.reset();

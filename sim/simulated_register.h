@@ -3,8 +3,8 @@
 // and what an end-to-end test runs in-process beside the control, on the same loop and the
 // same thread.
 //
-//   PollEventLoop loop;
-//   SimulatedRegister sim(loop, {.baud = 0});
+//   auto loop = CreateSystemEventLoop();
+//   SimulatedRegister sim(*loop, {.baud = 0});
 //   // open port sim.slavePath() with the control, or link it as com<N>
 //   sim.setCondition(Condition::CoverOpen, true);
 //
@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "platform/event_loop.h"
-#include "sim/pty_endpoint.h"
+#include "platform/pseudo_terminal.h"
 #include "sim/register_model.h"
 #include "sim/register_session.h"
 #include "sim/wire_pacer.h"
@@ -78,7 +78,7 @@ class SimulatedRegister {
 
   EventLoop& loop_;
   Millis start_ms_;
-  PtyEndpoint pty_;
+  PseudoTerminal pty_;
   RegisterModel model_;
   RegisterSession session_;
   WirePacer inbound_;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/poll_event_loop.h"
+#include "platform/system_factory.h"
 #include "sim/control_commands.h"
 #include "sim/port_link.h"
 #include "sim/sim_help.h"
@@ -203,7 +203,8 @@ int Run(int argc, char** argv) {
     return 1;
   }
 
-  PollEventLoop loop;
+  const std::unique_ptr<EventLoop> system_loop = CreateSystemEventLoop();
+  EventLoop& loop = *system_loop;
   SimulatedRegister sim(loop, args.options);
   if (!sim.ok()) {
     std::cerr << "velka-sim: " << sim.error() << "\n";

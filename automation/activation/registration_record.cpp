@@ -6,6 +6,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/ascii_text.h"
 #include "platform/user_folders.h"
 
 namespace velka {
@@ -86,18 +87,6 @@ std::optional<Record> ReadRecord(const std::string& path) {
   return record;
 }
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
 // Programmatic identifiers are compared without letter case, as automation does: the file of
 // the exact name, else the one whose name differs in case only.
 std::string FindProgIdFile(const std::string& prog_id) {
@@ -110,7 +99,7 @@ std::string FindProgIdFile(const std::string& prog_id) {
   for (fs::directory_iterator it(ClassesFolder(), ec), end; !ec && it != end && seen < kMaxEntries;
        it.increment(ec), ++seen) {
     const std::string name = it->path().filename().string();
-    if (SameIgnoringCase(name, wanted)) return it->path().string();
+    if (SameIgnoringAsciiCase(name, wanted)) return it->path().string();
   }
   return exact;
 }

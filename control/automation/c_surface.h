@@ -23,11 +23,15 @@
  *   - a String result is the caller's, to free with velka_variant_clear.
  * Arguments are in declaration order (args[0] is the first parameter); trailing optional
  * ones may be left out, and VELKA_VT_EMPTY stands for a left-out optional argument.
- * Everything runs on the calling thread; nothing here is safe to share between threads. */
+ * Everything runs on the calling thread; nothing here is safe to share between threads.
+ * A C host compiles this header with the tree's root on its include path (for
+ * automation/library_export.h, which marks what the library exports). */
 #ifndef VELKA_C_SURFACE_H
 #define VELKA_C_SURFACE_H
 
 #include <stdint.h>
+
+#include "automation/library_export.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -86,41 +90,42 @@ typedef void (*VelkaEventCallback)(void* context, int32_t event_id, VelkaVariant
 
 /* Creates an instance of a registered class (for the control: "TMVVelka.TmvEcrVelka"), with
  * an event loop of its own. *object gets one reference. */
-VelkaStatus velka_create(const char* prog_id, VelkaObject** object);
-uint32_t velka_add_ref(VelkaObject* object);
+VELKA_EXPORT VelkaStatus velka_create(const char* prog_id, VelkaObject** object);
+VELKA_EXPORT uint32_t velka_add_ref(VelkaObject* object);
 /* Drops a reference; the last one disconnects the callbacks and releases the instance. */
-uint32_t velka_release(VelkaObject* object);
+VELKA_EXPORT uint32_t velka_release(VelkaObject* object);
 
 /* The dispatch identifier of a member name (letter case does not matter). */
-VelkaStatus velka_get_id(VelkaObject* object, const char* name, int32_t* dispid);
+VELKA_EXPORT VelkaStatus velka_get_id(VelkaObject* object, const char* name, int32_t* dispid);
 /* Calls a member; kind is VELKA_INVOKE_...; result (may be NULL) gets the member's result. */
-VelkaStatus velka_invoke(VelkaObject* object, int32_t dispid, uint16_t kind, VelkaVariant* args,
-                         int32_t count, VelkaVariant* result);
-VelkaStatus velka_invoke_by_name(VelkaObject* object, const char* name, uint16_t kind,
-                                 VelkaVariant* args, int32_t count, VelkaVariant* result);
+VELKA_EXPORT VelkaStatus velka_invoke(VelkaObject* object, int32_t dispid, uint16_t kind,
+                                      VelkaVariant* args, int32_t count, VelkaVariant* result);
+VELKA_EXPORT VelkaStatus velka_invoke_by_name(VelkaObject* object, const char* name, uint16_t kind,
+                                              VelkaVariant* args, int32_t count,
+                                              VelkaVariant* result);
 
-VelkaStatus velka_advise(VelkaObject* object, VelkaEventCallback callback, void* context,
-                         uint32_t* cookie);
-VelkaStatus velka_unadvise(VelkaObject* object, uint32_t cookie);
+VELKA_EXPORT VelkaStatus velka_advise(VelkaObject* object, VelkaEventCallback callback,
+                                      void* context, uint32_t* cookie);
+VELKA_EXPORT VelkaStatus velka_unadvise(VelkaObject* object, uint32_t cookie);
 
 /* The text of the last refusal on this thread ("" when none); valid until the next call. */
-const char* velka_last_error(void);
+VELKA_EXPORT const char* velka_last_error(void);
 
 /* A new library string holding a copy of length units (NUL-terminated after them; units may
  * include NULs); NULL when length is negative or too long, or memory runs out. */
-VelkaString velka_string_new(const VelkaChar* text, int32_t length);
-VelkaString velka_string_from_utf8(const char* text);
+VELKA_EXPORT VelkaString velka_string_new(const VelkaChar* text, int32_t length);
+VELKA_EXPORT VelkaString velka_string_from_utf8(const char* text);
 /* The number of UTF-16 units of a library string (the closing NUL not counted); 0 for NULL
  * and for a pointer the library did not make. */
-int32_t velka_string_length(VelkaString text);
-void velka_string_free(VelkaString text);
+VELKA_EXPORT int32_t velka_string_length(VelkaString text);
+VELKA_EXPORT void velka_string_free(VelkaString text);
 /* Frees what a variant owns (a string made by the library) and leaves it empty. */
-void velka_variant_clear(VelkaVariant* variant);
+VELKA_EXPORT void velka_variant_clear(VelkaVariant* variant);
 
 /* Registration of the library (the same as DllRegisterServer / DllUnregisterServer). */
-VelkaStatus DllRegisterServer(void);
-VelkaStatus DllUnregisterServer(void);
-VelkaStatus DllCanUnloadNow(void);
+VELKA_EXPORT VelkaStatus DllRegisterServer(void);
+VELKA_EXPORT VelkaStatus DllUnregisterServer(void);
+VELKA_EXPORT VelkaStatus DllCanUnloadNow(void);
 
 #ifdef __cplusplus
 }

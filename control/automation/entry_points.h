@@ -11,11 +11,12 @@
 //                        False.
 #include "automation/guid.h"
 #include "automation/hresult.h"
+#include "automation/library_export.h"
 
 extern "C" {
-velka::HResult DllRegisterServer();
-velka::HResult DllUnregisterServer();
-velka::HResult DllGetClassObject(const velka::Guid* class_id, const velka::Guid* interface_id,
-                                 void** object);
-velka::HResult DllCanUnloadNow();
+VELKA_EXPORT velka::HResult DllRegisterServer();
+VELKA_EXPORT velka::HResult DllUnregisterServer();
+VELKA_EXPORT velka::HResult DllGetClassObject(const velka::Guid* class_id,
+                                              const velka::Guid* interface_id, void** object);
+VELKA_EXPORT velka::HResult DllCanUnloadNow();
 }

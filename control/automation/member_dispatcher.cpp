@@ -1,6 +1,7 @@
 #include "control/automation/member_dispatcher.h"
 
 #include "control/automation/member_table.h"
+#include "platform/ascii_text.h"
 #include "platform/single_byte_text.h"
 
 namespace velka {
@@ -99,7 +100,7 @@ HResult IdsOfNames(std::span<const std::u16string> names, std::span<DispId> ids)
   for (std::size_t i = 0; i < names.size(); ++i) ids[i] = kDispIdUnknown;
   const MemberInfo* member = nullptr;
   for (const MemberRow& row : MemberTable()) {
-    if (SameNameIgnoringCase(row.info.name, names[0])) {
+    if (SameIgnoringAsciiCase(row.info.name, names[0])) {
       member = &row.info;
       break;
     }
@@ -110,7 +111,7 @@ HResult IdsOfNames(std::span<const std::u16string> names, std::span<DispId> ids)
   for (std::size_t i = 1; i < names.size(); ++i) {
     // Parameter names of the first entry of that name (for a property: its first entry).
     for (std::size_t p = 0; p < member->params.size(); ++p) {
-      if (SameNameIgnoringCase(member->params[p].name, names[i])) {
+      if (SameIgnoringAsciiCase(member->params[p].name, names[i])) {
         ids[i] = static_cast<DispId>(p);
       }
     }

@@ -277,10 +277,6 @@ TypeLibraryInfo BuildTypeLibrary() {
   return lib;
 }
 
-char16_t LowerAscii(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
 }  // namespace
 
 const std::vector<MemberRow>& MemberTable() {
@@ -296,14 +292,6 @@ const std::vector<MemberInfo>& EventTable() {
 const TypeLibraryInfo& TmvEcrVelkaTypeLibrary() {
   static const TypeLibraryInfo library = BuildTypeLibrary();
   return library;
-}
-
-bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace velka

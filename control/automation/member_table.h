@@ -29,7 +29,4 @@ const std::vector<MemberInfo>& EventTable();
 // The type library built from the tables and the identity of the library.
 const TypeLibraryInfo& TmvEcrVelkaTypeLibrary();
 
-// ASCII letters compared without case, as automation compares names.
-bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
-
 }  // namespace velka

@@ -14,13 +14,6 @@ View MidOf(View text, std::size_t start, std::size_t length) {
 
 }  // namespace
 
-std::u16string_view TrimBlanks(std::u16string_view text) {
-  const std::size_t first = text.find_first_not_of(u' ');
-  if (first == std::u16string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(u' ');
-  return text.substr(first, last - first + 1);
-}
-
 std::string TextField(std::u16string_view text) {
   if (text.empty()) return {};
   return "/(" + ToSingleByte(text) + ")";

@@ -1,7 +1,8 @@
 #pragma once
 // Text fields of command strings: descriptions, messages, header lines. Automation text is
-// measured in UTF-16 units and trimmed as it came; it becomes single-byte only when it is
-// put into a command string.
+// measured in UTF-16 units and trimmed as it came (of spaces only, TrimSpaces of
+// platform/ascii_text.h: tabs stay); it becomes single-byte only when it is put into a
+// command string.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -10,9 +11,6 @@ namespace velka {
 
 // The register prints at most this many characters of a description or message line.
 inline constexpr std::size_t kMaxTextField = 20;
-
-// Leading and trailing blanks removed; a blank is the space character only (tabs stay).
-std::u16string_view TrimBlanks(std::u16string_view text);
 
 // "/(" text ")" in single-byte characters, or nothing when the text is empty. The text goes
 // out unchanged: a "/" or ")" inside it is not escaped.

@@ -12,6 +12,7 @@
 #include "control/device/entry_checks.h"
 #include "control/device/fixed_date_text.h"
 #include "control/device/tmv_ecr_velka.h"
+#include "platform/ascii_text.h"
 #include "platform/numeric_text.h"
 #include "platform/single_byte_text.h"
 
@@ -66,7 +67,7 @@ std::int32_t TmvEcrVelka::SetHeaderLine(std::int32_t& LineNumber, std::u16string
   if (code == result::Success && LineNumber > kLastHeaderLine) code = result::NotAllowed;
   if (code != result::Success) return state_.ResultCode = code;
   std::string command =
-      kHeaderLine + std::to_string(LineNumber) + "/(" + ToSingleByte(TrimBlanks(Test)) + ")";
+      kHeaderLine + std::to_string(LineNumber) + "/(" + ToSingleByte(TrimSpaces(Test)) + ")";
   if (DoubleWidth) command += kDoubleWidth;
   return state_.ResultCode = Send(command, true);
 }

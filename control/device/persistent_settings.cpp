@@ -1,29 +1,10 @@
 #include "control/device/persistent_settings.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "platform/ascii_text.h"
 #include "platform/numeric_text.h"
 #include "platform/settings_store.h"
 
 namespace velka {
-
-namespace {
-
-std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
-}  // namespace
 
 PersistentSettings::PersistentSettings(SettingsStore& store, WallClock clock)
     : store_(store), clock_(clock ? std::move(clock) : WallClock(CurrentLocalDateTime)) {}
@@ -37,7 +18,7 @@ bool PersistentSettings::write(const std::string& key, const std::string& value)
 }
 
 bool PersistentSettings::isBlank(const std::optional<std::string>& value) const {
-  return !value || Trimmed(*value).empty();
+  return !value || TrimSpaces(*value).empty();
 }
 
 std::int16_t PersistentSettings::readPackID() {
@@ -56,7 +37,7 @@ bool PersistentSettings::readTraceOn() {
     write("TraceLOG", "False");
     return false;
   }
-  const std::string text = Upper(Trimmed(*value));
+  const std::string text = UpperAscii(TrimSpaces(*value));
   if (text == "TRUE") return true;
   if (text == "FALSE") return false;
   if (const auto number = NumericTextValue(text)) return *number != 0;

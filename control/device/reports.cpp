@@ -9,6 +9,7 @@
 #include "control/device/entry_checks.h"
 #include "control/device/fixed_date_text.h"
 #include "control/device/tmv_ecr_velka.h"
+#include "platform/ascii_text.h"
 #include "platform/numeric_text.h"
 #include "platform/single_byte_text.h"
 
@@ -57,8 +58,8 @@ ReportBounds NumberBounds(std::u16string_view StartNum, std::u16string_view EndN
     bounds.extended = extended::BadReportRange;
     return bounds;
   }
-  bounds.start = ToSingleByte(TrimBlanks(StartNum));
-  bounds.end = ToSingleByte(TrimBlanks(EndNum));
+  bounds.start = ToSingleByte(TrimSpaces(StartNum));
+  bounds.end = ToSingleByte(TrimSpaces(EndNum));
   return bounds;
 }
 

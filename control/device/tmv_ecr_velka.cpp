@@ -12,10 +12,9 @@
 #include "control/device/trace_file.h"
 #include "control/link/register_link.h"
 #include "platform/numeric_text.h"
-#include "platform/poll_event_loop.h"
-#include "platform/posix_serial_port.h"
 #include "platform/settings_store.h"
 #include "platform/single_byte_text.h"
+#include "platform/system_factory.h"
 
 namespace velka {
 
@@ -34,7 +33,7 @@ TmvEcrVelka::TmvEcrVelka(ControlEnvironment environment)
   if (env_.loop) {
     loop_ = env_.loop;
   } else {
-    own_loop_ = std::make_unique<PollEventLoop>();
+    own_loop_ = CreateSystemEventLoop();
     loop_ = own_loop_.get();
   }
   settings_ = env_.settings ? env_.settings : std::make_shared<IniSettingsStore>();
@@ -42,7 +41,7 @@ TmvEcrVelka::TmvEcrVelka(ControlEnvironment environment)
   if (!env_.openTraceFile) {
     env_.openTraceFile = [this] { return OpenTraceFile(UserFolder(), *settings_, env_.clock); };
   }
-  SerialPortFactory make_port = env_.makePort ? env_.makePort : PosixSerialPortFactory();
+  SerialPortFactory make_port = env_.makePort ? env_.makePort : SystemSerialPortFactory();
   port_ = make_port(*loop_);
   // The link sets the intervals of tmrTimeout (3000 ms) and tmrData (30000 ms) and keeps
   // tmrAvvio at 50 ms; all three start stopped.

@@ -39,8 +39,8 @@ using TraceFileOpener = std::function<std::unique_ptr<TraceSink>()>;
 
 // What the control is made of. Empty members take the defaults of a real machine.
 struct ControlEnvironment {
-  EventLoop* loop = nullptr;                // null: a PollEventLoop of the control's own
-  SerialPortFactory makePort;               // empty: PosixSerialPort
+  EventLoop* loop = nullptr;                // null: a loop of the control's own, the system's
+  SerialPortFactory makePort;               // empty: the system's serial ports
   std::shared_ptr<SettingsStore> settings;  // null: the per-user INI settings store
   WallClock clock;                          // empty: the computer's clock
   TraceFileOpener openTraceFile;            // empty: the trace file of the user folder

@@ -35,7 +35,7 @@ RegisterLink::~RegisterLink() {
 // kernel until a byte arrives or a timer is due. A wait for bytes also ends when
 // TimeoutElapsed is set (by tmrTimeout) or the port has gone, and in any case at the
 // deadline, even if a handler stopped tmrTimeout. A wait for the output to drain has no
-// descriptor to sleep on, so it sleeps for the wire time of what is still pending.
+// handle to sleep on, so it sleeps for the wire time of what is still pending.
 RegisterLink::WaitEnd RegisterLink::Wait(const std::function<bool()>& done, Millis deadline_ms,
                                          WakeOn wake) {
   const bool for_bytes = wake == WakeOn::PortBytes;
@@ -53,10 +53,10 @@ RegisterLink::WaitEnd RegisterLink::Wait(const std::function<bool()>& done, Mill
       return WaitEnd::TimedOut;
     }
     if (for_bytes) {
-      loop_.waitForEvents(port_.readinessDescriptor(), left);
+      loop_.waitForEvents(port_.readinessHandle(), left);
     } else {
       const Millis step = std::max<Millis>(1, WireTimeMs(port_.outputPending()));
-      loop_.waitForEvents(-1, std::min(step, left));
+      loop_.waitForEvents(kNoHandle, std::min(step, left));
     }
   }
 }

@@ -7,6 +7,7 @@
 #include "control/device/entry_checks.h"
 #include "control/device/tmv_ecr_velka.h"
 #include "control/receipt/receipt_commands.h"
+#include "platform/ascii_text.h"
 
 namespace velka {
 
@@ -79,7 +80,7 @@ std::int32_t TmvEcrVelka::PrintRecItem(std::u16string& Description, Currency& Pr
   }
   if (code != result::Success) return ReportReceiptError(code);
   return state_.ResultCode =
-             Send(cmd::SaleLine(VatInfo, Price, Quantity, TrimBlanks(Description)), false);
+             Send(cmd::SaleLine(VatInfo, Price, Quantity, TrimSpaces(Description)), false);
 }
 
 std::int32_t TmvEcrVelka::PrintRecItemAdjustment(std::int32_t& AdjustmentType,
@@ -99,12 +100,12 @@ std::int32_t TmvEcrVelka::PrintRecSubtotalAdjustment(std::int32_t& AdjustmentTyp
   if (code == result::Success && Amount <= 0) code = Refuse(state_, extended::BadAmount);
   if (code != result::Success) return ReportReceiptError(code);
   return state_.ResultCode =
-             Send(cmd::AdjustmentLine(AdjustmentType, Amount, TrimBlanks(Description)), false);
+             Send(cmd::AdjustmentLine(AdjustmentType, Amount, TrimSpaces(Description)), false);
 }
 
 std::int32_t TmvEcrVelka::PrintRecMessage(std::u16string& Message) {
   std::int32_t code = CheckEntry(entry::Receipt(kAnyState), state_, *port_);
-  const std::u16string_view text = TrimBlanks(Message);
+  const std::u16string_view text = TrimSpaces(Message);
   if (code == result::Success && (text.empty() || TooLong(text))) {
     code = Refuse(state_, extended::BadDescription);
   }
@@ -129,7 +130,7 @@ std::int32_t TmvEcrVelka::PrintRecRefund(std::u16string& Description, Currency& 
   if (code != result::Success) return ReportReceiptError(code);
   code = Send(cmd::kRefundMode, false);
   if (code == result::Success) {
-    code = Send(cmd::SaleLine(VatInfo, Amount, std::nullopt, TrimBlanks(Description)), false);
+    code = Send(cmd::SaleLine(VatInfo, Amount, std::nullopt, TrimSpaces(Description)), false);
   }
   return state_.ResultCode = code;
 }
@@ -149,7 +150,7 @@ std::int32_t TmvEcrVelka::PrintRecVoidItem(std::u16string& Description, Currency
   if (code != result::Success) return ReportReceiptError(code);
   code = Send(cmd::kVoidItemMode, false);
   if (code == result::Success) {
-    code = Send(cmd::SaleLine(VatInfo, Amount, Quantity, TrimBlanks(Description)), false);
+    code = Send(cmd::SaleLine(VatInfo, Amount, Quantity, TrimSpaces(Description)), false);
   }
   return state_.ResultCode = code;
 }
@@ -161,7 +162,7 @@ std::int32_t TmvEcrVelka::PrintRecTotal(Currency& Total, Currency& Payment,
     code = Refuse(state_, extended::BadAmount);
   }
   if (code != result::Success) return ReportReceiptError(code);
-  code = Send(cmd::PaymentLine(Payment, TrimBlanks(Description)), false);
+  code = Send(cmd::PaymentLine(Payment, TrimSpaces(Description)), false);
   if (code == result::Success) {
     Send(cmd::kStatusRequest, false);
     DecidePaymentState(state_);
@@ -186,7 +187,7 @@ std::int32_t TmvEcrVelka::PrintRecNotPaid(std::u16string& Description, Currency&
 
 std::int32_t TmvEcrVelka::PrintRecVoid(std::u16string& Description) {
   std::int32_t code = CheckEntry(entry::Receipt(kLinesOpen), state_, *port_);
-  const std::u16string_view text = TrimBlanks(Description);
+  const std::u16string_view text = TrimSpaces(Description);
   if (code == result::Success && TooLong(text)) code = Refuse(state_, extended::BadDescription);
   if (code != result::Success) return ReportReceiptError(code);
   code = Send(cmd::VoidLine(text), false);

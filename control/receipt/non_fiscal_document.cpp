@@ -5,6 +5,7 @@
 #include "control/device/entry_checks.h"
 #include "control/device/tmv_ecr_velka.h"
 #include "control/receipt/receipt_commands.h"
+#include "platform/ascii_text.h"
 
 namespace velka {
 
@@ -53,7 +54,7 @@ std::int32_t TmvEcrVelka::PrintNormal(std::int32_t& Station, std::u16string Data
     const std::size_t feed = rest.find(kLineFeed);
     std::u16string_view line = rest.substr(0, feed);
     rest = feed == std::u16string_view::npos ? std::u16string_view() : rest.substr(feed + 1);
-    line = TrimBlanks(line.substr(0, kMaxTextField));
+    line = TrimSpaces(line.substr(0, kMaxTextField));
     code = Send(cmd::MessageLine(line), false);
   } while (!rest.empty() && code == result::Success);
   return state_.ResultCode = code;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/whole_file.h"
+
 namespace velka::server {
 
 // Far above any real job (a receipt is a few dozen short lines; a register command is at
@@ -33,12 +35,10 @@ std::string BasePathOf(const std::string& path);
 std::vector<std::string> SplitCommandLines(std::string_view text);
 
 struct CommandFileContent {
-  enum class Status {
-    Read,        // lines holds the file's lines
-    Missing,     // the file is gone (taken or deleted by someone else)
-    Unreadable,  // it exists but is not a regular file or cannot be read
-    TooLarge,    // it is larger than kMaxCommandFileBytes
-  };
+  // Read: lines holds the file's lines. Missing: the file is gone (taken or deleted by someone
+  // else). Unreadable: it exists but is not a regular file or cannot be read. TooLarge: it is
+  // larger than kMaxCommandFileBytes.
+  using Status = FileReadStatus;
   Status status = Status::Missing;
   std::vector<std::string> lines;
 };

@@ -1,36 +1,13 @@
+// Finding the next job in the input folder, settled and not passed over.
 #include "server/jobs/command_file_finder.h"
 
-#include <dirent.h>
-
 #include <algorithm>
-#include <ctime>
-#include <memory>
 
+#include "platform/folders.h"
 #include "server/jobs/command_file.h"
 #include "server/jobs/wait_with_events.h"
 
 namespace velka::server {
-
-namespace {
-
-// Milliseconds since the file was last modified, by the wall clock the file system uses.
-Millis QuietMs(const FileIdentity& identity) {
-  struct timespec now;
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  const std::int64_t now_ns = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-  return (now_ns - identity.modified_ns) / 1'000'000;
-}
-
-// The names of the folder's entries, in the order in which the file system lists them.
-std::vector<std::string> ListFolder(const std::string& folder) {
-  std::vector<std::string> names;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) return names;
-  while (const dirent* entry = ::readdir(dir.get())) names.emplace_back(entry->d_name);
-  return names;
-}
-
-}  // namespace
 
 std::optional<std::string> CommandFileFinder::FindCommandFile(const std::string& folder) {
   std::erase_if(passed_over_,
@@ -63,7 +40,7 @@ bool CommandFileFinder::WaitUntilSettled(const std::string& path) {
   std::optional<FileIdentity> seen = IdentityOf(path);
   Millis waited = 0;
   while (seen) {
-    const Millis quiet = QuietMs(*seen);
+    const Millis quiet = MillisSinceModified(*seen);
     if (quiet >= settle_ms_) return true;
     if (waited >= kSettleLimitMs) return false;
     // A time stamp in the future (a clock set back): wait a whole interval and compare.

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/event_loop.h"
-#include "server/jobs/job_files.h"
+#include "platform/file_status.h"
 
 namespace velka::server {
 

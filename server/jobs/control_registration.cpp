@@ -1,18 +1,16 @@
+// Registering the control library that lies beside the server's program.
 #include "server/jobs/control_registration.h"
 
-#include <unistd.h>
-
 #include "automation/hresult.h"
+#include "platform/executable_path.h"
+#include "platform/file_status.h"
 #include "platform/shared_library.h"
-#include "server/jobs/job_files.h"
 
 namespace velka::server {
 
 std::string ControlLibraryBesideProgram() {
-  char buffer[4096];
-  ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return kControlLibraryName;
-  std::string exe(buffer, static_cast<std::size_t>(length));
+  const std::string exe = ExecutablePath();
+  if (exe.empty()) return kControlLibraryName;
   return exe.substr(0, exe.rfind('/') + 1) + kControlLibraryName;
 }
 

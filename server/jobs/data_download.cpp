@@ -1,31 +1,16 @@
+// The data-download file, opened at a job's first data line and closed at its end.
 #include "server/jobs/data_download.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 namespace velka::server {
 
 void DataDownload::ReceiveDataEvent(const std::string& pString) {
-  if (fd_ < 0 && !failed_) {
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-    failed_ = fd_ < 0;
-  }
-  if (fd_ < 0) return;
-  std::string line = pString + "\r\n";
-  std::string_view rest(line);
-  while (!rest.empty()) {
-    ssize_t written = ::write(fd_, rest.data(), rest.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // a full disk loses this line, not the job
-    rest.remove_prefix(static_cast<std::size_t>(written));
-  }
+  if (!file_.isOpen() && !failed_) failed_ = !file_.openEmptied(path_);
+  // A full disk loses this line, not the job.
+  if (file_.isOpen()) file_.append(pString + "\r\n");
 }
 
 void DataDownload::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  file_.close();
   failed_ = false;
 }
 

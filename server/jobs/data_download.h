@@ -9,6 +9,8 @@
 // job itself goes on and its result does not change.
 #include <string>
 
+#include "platform/appending_file.h"
+
 namespace velka::server {
 
 class DataDownload {
@@ -23,12 +25,12 @@ class DataDownload {
   // End of a job, and shutdown: closes the file when it is open.
   void Close();
 
-  bool DataFileOpen() const { return fd_ >= 0; }
+  bool DataFileOpen() const { return file_.isOpen(); }
   const std::string& DataFilePath() const { return path_; }
 
  private:
   std::string path_;
-  int fd_ = -1;
+  AppendingFile file_;
   bool failed_ = false;  // the file could not be opened during this job
 };
 

@@ -4,9 +4,11 @@
 #include <limits>
 
 #include "automation/result_codes.h"
+#include "platform/ascii_text.h"
 #include "platform/numeric_text.h"
 #include "server/jobs/command_file.h"
 #include "server/jobs/data_download.h"
+#include "server/jobs/job_files.h"
 #include "server/jobs/register_control.h"
 #include "server/jobs/server_settings.h"
 #include "server/jobs/status_display.h"
@@ -67,7 +69,7 @@ std::string JobProcessor::Stamp(std::string_view pattern) const {
 
 std::string JobProcessor::MessageFor(std::int32_t result_code) const {
   const std::string& text = MessageText(settings_.LanguageOffset, result_code);
-  if (!TrimBlanks(text).empty()) return text;
+  if (!TrimSpaces(text).empty()) return text;
   return MessageText(settings_.LanguageOffset, msg::GenericError);
 }
 
@@ -79,8 +81,8 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
 
   const std::string base = BasePathOf(path);
   if (!base.empty()) {
-    DeleteFile(base + ".OK");
-    DeleteFile(base + ".KO");
+    RemoveFile(base + ".OK");
+    RemoveFile(base + ".KO");
   }
   current_base_ = base;
 
@@ -102,7 +104,7 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
 
   if (delete_after) {
     const bool readable = content.status != CommandFileContent::Status::Unreadable;
-    const bool gone = readable && DeleteFile(path);
+    const bool gone = readable && RemoveFile(path);
     if (!gone && identity) outcome.kept = identity;
   }
   WriteJobResult(last.row, last.line, last.code, base);
@@ -124,7 +126,7 @@ JobProcessor::LineResult JobProcessor::SendLines(const std::vector<std::string>&
       last.code = kRefusedJob;
       break;
     }
-    if (TrimBlanks(line).empty()) continue;
+    if (TrimSpaces(line).empty()) continue;
     last.code = SendLine(last.row, line);
     if (last.code != result::Success) break;
   }
@@ -158,7 +160,7 @@ std::string JobProcessor::ReadStatusTail() {
 }
 
 void JobProcessor::AppendDump(const std::string& text) {
-  if (TrimBlanks(text).empty()) return;
+  if (TrimSpaces(text).empty()) return;
   WriteDump(text);
 }
 
@@ -190,7 +192,7 @@ void JobProcessor::WriteJobResult(std::int32_t row, const std::string& line,
       return ";Err.Esteso=" + std::to_string(control_.ResultCodeExtended());
     };
     AppendLogLine(log, stamp + ";" + failure + extended_text(), limit);
-    if (!TrimBlanks(base_path).empty()) {
+    if (!TrimSpaces(base_path).empty()) {
       WriteFileReplacing(base_path + ".KO", failure + extended_text() + "\r\n");
     }
     return;

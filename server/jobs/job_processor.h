@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "platform/event_loop.h"
+#include "platform/file_status.h"
 #include "platform/local_time.h"
-#include "server/jobs/job_files.h"
 
 namespace velka::server {
 

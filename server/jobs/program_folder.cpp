@@ -1,20 +1,14 @@
+// The program folder and the executable's name.
 #include "server/jobs/program_folder.h"
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/executable_path.h"
+
 namespace velka::server {
 
 namespace {
-
-std::string ExecutablePath() {
-  char buffer[4096];
-  ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return {};
-  return std::string(buffer, static_cast<std::size_t>(length));
-}
 
 std::string WithoutTrailingSlash(std::string folder) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();

@@ -1,11 +1,10 @@
 #include "server/jobs/server_settings.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
+#include "platform/ascii_text.h"
+#include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "platform/numeric_text.h"
 
@@ -29,23 +28,11 @@ std::string ReadKey(const std::string& path, std::string_view key, std::string_v
 std::string ReadFolderKey(const std::string& path, std::string_view key,
                           const std::string& fallback, const std::string& program_folder) {
   std::string value = ReadKey(path, key, fallback);
-  if (TrimBlanks(value).empty()) value = fallback;
+  if (TrimSpaces(value).empty()) value = fallback;
   return AdjustFolder(value, program_folder);
 }
 
-void CreateLastLevel(const std::string& folder) {
-  struct stat info;
-  if (::stat(folder.c_str(), &info) == 0) return;
-  ::mkdir(folder.c_str(), 0777);  // a missing parent or no permission: skipped
-}
-
 }  // namespace
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
 
 std::string SettingsPath(const std::string& program_folder) {
   return program_folder + "/" + std::string(kSettingsFileName);
@@ -59,13 +46,11 @@ std::string AdjustFolder(std::string value, const std::string& program_folder) {
 }
 
 int LanguageOffsetFor(std::string_view language) {
-  std::string upper(language);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper == "ITALIANO" ? 0 : 1000;
+  return UpperAscii(language) == "ITALIANO" ? 0 : 1000;
 }
 
 bool HighSpeedSelected(std::string_view baud_rate) {
-  return TrimBlanks(baud_rate) == "115200";
+  return TrimSpaces(baud_rate) == "115200";
 }
 
 Millis PollingPeriodMs(std::string_view frequence) {
@@ -91,9 +76,10 @@ ServerSettings ReadSettings(const std::string& program_folder) {
   s.MaxLogDimension = ReadKey(path, "MaxLogDimension", "128");
   s.DirectoryOutputData =
       ReadFolderKey(path, "DirectoryOutputData", program_folder + "/ODATA", program_folder);
-  CreateLastLevel(s.DirectoryOutput);
-  CreateLastLevel(s.DirectoryInput);
-  CreateLastLevel(s.DirectoryOutputData);
+  // Only the last level: a missing parent or no permission leaves the folder missing.
+  CreateFolder(s.DirectoryOutput);
+  CreateFolder(s.DirectoryInput);
+  CreateFolder(s.DirectoryOutputData);
   s.DataFilePath = s.DirectoryOutputData + std::string(kDataFileName);
   return s;
 }

@@ -61,7 +61,4 @@ Millis PollingPeriodMs(std::string_view frequence);
 // MaxLogDimension kilobytes as bytes.
 std::int64_t LogLimitBytes(std::string_view max_log_dimension);
 
-// The text with leading and trailing blanks removed.
-std::string_view TrimBlanks(std::string_view text);
-
 }  // namespace velka::server

@@ -5,7 +5,7 @@ namespace velka::server {
 void WaitWithEvents(EventLoop& loop, Millis duration_ms) {
   const Millis deadline = loop.now() + duration_ms;
   for (Millis left = duration_ms; left > 0; left = deadline - loop.now()) {
-    loop.waitForEvents(-1, left);
+    loop.waitForEvents(kNoHandle, left);
   }
 }
 

@@ -1,7 +1,7 @@
 // VelkaDriverServer: the job server's program.
 //
 // On a machine without a desktop (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless:
-// a PollEventLoop, and the console view that prints what the window would show. Until the
+// the system's event loop, and the console view that prints what the window would show. Until the
 // window exists, it always runs headless.
 //
 // Exit status: 0 after a normal shutdown (SIGTERM, SIGINT, or a "STOP" line in a job);
@@ -14,10 +14,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "platform/poll_event_loop.h"
 #include "platform/single_byte_text.h"
+#include "platform/system_factory.h"
 #include "server/jobs/dispatch_register_control.h"
 #include "server/jobs/job_server.h"
 #include "server/jobs/program_folder.h"
@@ -69,7 +70,8 @@ int main() {
     return 1;
   }
 
-  velka::PollEventLoop loop;
+  const std::unique_ptr<velka::EventLoop> system_loop = velka::CreateSystemEventLoop();
+  velka::EventLoop& loop = *system_loop;
   velka::server::ConsoleView view(stdout);
   velka::server::ServerControlSite site(loop);
 

@@ -350,7 +350,7 @@ class ThrowingPort : public SerialPort {
   bool cts() override { return false; }
   void clearLineErrors() override {}
   bool hungUp() const override { return false; }
-  int readinessDescriptor() const override { return -1; }
+  NativeHandle readinessHandle() const override { return kNoHandle; }
   void setEventHandler(std::function<void(int)>) override {}
   int baud() const override { return 0; }
 };

@@ -27,7 +27,8 @@ class AsyncReceiptE2E : public SimControlFixture {
   // Runs the loop until the queue has drained, within a bound.
   bool drained() {
     const Millis until = loop.now() + kQueueLimitMs;
-    while (control->state().QueueLast != -1 && loop.now() < until) loop.waitForEvents(-1, 100);
+    while (control->state().QueueLast != -1 && loop.now() < until)
+      loop.waitForEvents(kNoHandle, 100);
     return control->state().QueueLast == -1;
   }
 };

@@ -6,7 +6,6 @@
 // Input: the path (one line), then the file's text.
 #include <stdlib.h>
 
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/ascii_text.h"
 #include "server/jobs/command_file.h"
 #include "server/jobs/job_files.h"
 #include "server/jobs/job_processor.h"
@@ -40,25 +40,20 @@ const std::string& ScratchFile() {
   return path;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 void CheckBasePath(const std::string& path) {
   const std::string base = BasePathOf(path);
   const std::size_t slash = path.rfind('/');
   const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
   if (base.empty()) {
     // Only a path without ".TXT" in its file name, or one that starts with it, has no base.
-    const std::size_t found = Upper(path).find(".TXT", name_start);
+    const std::size_t found = UpperAscii(path).find(".TXT", name_start);
     Require(found == std::string::npos || found == 0);
     return;
   }
   Require(path.compare(0, base.size(), base) == 0);
-  Require(Upper(path.substr(base.size(), 4)) == ".TXT");
+  Require(UpperAscii(path.substr(base.size(), 4)) == ".TXT");
   Require(base.size() >= name_start);  // cut inside the file name, never in a folder's
-  Require(Upper(path.substr(name_start, base.size() - name_start)).find(".TXT") ==
+  Require(UpperAscii(path.substr(name_start, base.size() - name_start)).find(".TXT") ==
           std::string::npos);  // at the first ".TXT"
 }
 
@@ -70,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(input.restText());
 
   CheckBasePath(path);
-  if (IsCommandFileName(FileNameOf(path))) Require(Upper(path).find(".TXT") != std::string::npos);
+  if (IsCommandFileName(FileNameOf(path)))
+    Require(UpperAscii(path).find(".TXT") != std::string::npos);
 
   const std::vector<std::string> lines = SplitCommandLines(text);
   std::string joined, without_ends;

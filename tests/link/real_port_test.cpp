@@ -20,8 +20,8 @@
 #include "control/core/trace_writer.h"
 #include "control/link/frame_codec.h"
 #include "control/link/register_link.h"
-#include "platform/poll_event_loop.h"
-#include "platform/posix_serial_port.h"
+#include "platform/posix/poll_event_loop.h"
+#include "platform/posix/posix_serial_port.h"
 #include "tests/support/scripted_port.h"
 
 namespace velka::testing {
@@ -134,7 +134,7 @@ class RealPort : public ::testing::Test {
   // Lets the register read what the control wrote last, within a bound.
   void runLoopUntil(const std::function<bool()>& done) {
     const Millis until = loop.now() + 1000;
-    while (!done() && loop.now() < until) loop.waitForEvents(-1, until - loop.now());
+    while (!done() && loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
   }
 
   std::string home_;

@@ -8,7 +8,7 @@
 #include <optional>
 #include <thread>
 
-#include "platform/poll_event_loop.h"
+#include "platform/posix/poll_event_loop.h"
 #include "tests/support/virtual_event_loop.h"
 
 namespace velka {
@@ -59,7 +59,7 @@ struct VirtualLoopTraits {
    public:
     explicit Source(Loop& loop) : loop_(loop), fd_(loop.addSource(this)) {}
     ~Source() override { loop_.removeSource(fd_); }
-    int fd() const { return fd_; }
+    NativeHandle fd() const { return fd_; }
     void makeReadable() { ready_at_ = loop_.now(); }
     void makeReadableAfter(Millis delay_ms) { ready_at_ = loop_.now() + delay_ms; }
     void drain() { ready_at_.reset(); }
@@ -72,7 +72,7 @@ struct VirtualLoopTraits {
 
    private:
     Loop& loop_;
-    int fd_;
+    NativeHandle fd_;
     std::optional<Millis> ready_at_;
   };
 };

@@ -1,5 +1,5 @@
 // What only the poll(2) loop can show: real descriptors closing and objects outliving it.
-#include "platform/poll_event_loop.h"
+#include "platform/posix/poll_event_loop.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ TEST(PollEventLoopTest, HangUpOfTheOtherEndCountsAsReadable) {
     watch->setEnabled(false);  // what an owner does once it has seen the end
   });
   pipe.closeWrite();
-  loop.waitForEvents(-1, 1000);
+  loop.waitForEvents(kNoHandle, 1000);
   EXPECT_EQ(calls, 1);
 }
 
@@ -63,7 +63,7 @@ TEST(PollEventLoopTest, WatchOnAClosedDescriptorIsCalledOnceThenLeftOut) {
   EXPECT_EQ(calls, 1);
   // Left out of the poll set: the next step sleeps for its bound instead of returning at once.
   const Millis start = loop.now();
-  loop.waitForEvents(-1, 40);
+  loop.waitForEvents(kNoHandle, 40);
   EXPECT_GE(loop.now() - start, 40);
   EXPECT_EQ(calls, 1);
 }
@@ -83,7 +83,7 @@ TEST(PollEventLoopTest, TimersAndWatchesMayOutliveTheLoop) {
 TEST(PollEventLoopTest, ClockIsMonotonicMilliseconds) {
   PollEventLoop loop;
   const Millis a = loop.now();
-  loop.waitForEvents(-1, 15);
+  loop.waitForEvents(kNoHandle, 15);
   const Millis b = loop.now();
   EXPECT_GE(b - a, 15);
   EXPECT_LT(b - a, 5000);

@@ -1,6 +1,6 @@
 // The serial port on a real pseudo-terminal: the test holds the master side, the port opens
 // the slave through a com<N> link as the control would.
-#include "platform/posix_serial_port.h"
+#include "platform/posix/posix_serial_port.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-#include "platform/poll_event_loop.h"
+#include "platform/posix/poll_event_loop.h"
 #include "tests/platform/temp_home.h"
 
 namespace velka {
@@ -107,7 +107,7 @@ class PosixSerialPortTest : public ::testing::Test {
   bool pump(PosixSerialPort& port, Done done, Millis limit_ms = 2000) {
     const Millis until = loop_.now() + limit_ms;
     while (!done() && loop_.now() < until) {
-      loop_.waitForEvents(port.readinessDescriptor(), until - loop_.now());
+      loop_.waitForEvents(port.readinessHandle(), until - loop_.now());
     }
     return done();
   }
@@ -123,7 +123,7 @@ TEST_F(PosixSerialPortTest, CarriesEveryByteValueBothWaysUnchanged) {
   EXPECT_TRUE(port.isOpen());
   EXPECT_EQ(port.baud(), 9600);
   EXPECT_EQ(port.receiveThreshold(), 0);
-  EXPECT_GE(port.readinessDescriptor(), 0);
+  EXPECT_GE(port.readinessHandle(), 0);
   EXPECT_TRUE(port.cts());  // a pseudo-terminal has no modem lines
 
   const Bytes all = AllByteValues();
@@ -157,7 +157,7 @@ TEST_F(PosixSerialPortTest, LongStreamArrivesWhole) {
   const Millis until = loop_.now() + 10'000;
   while (received.size() < sent.size() && loop_.now() < until) {
     offset += pty_->sendSome(sent.data() + offset, sent.size() - offset);
-    loop_.waitForEvents(port.readinessDescriptor(), 20);
+    loop_.waitForEvents(port.readinessHandle(), 20);
     Bytes part = port.readAll();
     largest_read = std::max(largest_read, part.size());
     received.insert(received.end(), part.begin(), part.end());
@@ -200,7 +200,7 @@ TEST_F(PosixSerialPortTest, ReceiveEventsOnlyWhileTheThresholdIsOne) {
   });
   pty_->send({'1'});
   ASSERT_TRUE(pump(port, [&] { return port.bytesWaiting() > 0; }));
-  loop_.waitForEvents(-1, 30);
+  loop_.waitForEvents(kNoHandle, 30);
   EXPECT_TRUE(events.empty());  // threshold 0
 
   port.setReceiveThreshold(1);
@@ -224,7 +224,7 @@ TEST_F(PosixSerialPortTest, PortDestroyedByItsOwnHandlerIsSafe) {
   port->setReceiveThreshold(1);
   pty_->send({'!'});
   const Millis until = loop_.now() + 2000;
-  while (port && loop_.now() < until) loop_.waitForEvents(-1, 50);
+  while (port && loop_.now() < until) loop_.waitForEvents(kNoHandle, 50);
   EXPECT_EQ(port, nullptr);
   EXPECT_EQ(events, 1);
 }
@@ -237,10 +237,10 @@ TEST_F(PosixSerialPortTest, HangUpIsReportedAndTheLoopDoesNotSpin) {
   port.setReceiveThreshold(1);
   pty_->close();
   const Millis until = loop_.now() + 2000;
-  while (!port.hungUp() && loop_.now() < until) loop_.waitForEvents(-1, 100);
+  while (!port.hungUp() && loop_.now() < until) loop_.waitForEvents(kNoHandle, 100);
   ASSERT_TRUE(port.hungUp());
   EXPECT_TRUE(port.isOpen());  // until the owner closes it
-  EXPECT_EQ(port.readinessDescriptor(), -1);
+  EXPECT_EQ(port.readinessHandle(), -1);
   EXPECT_EQ(port.bytesWaiting(), 0u);
   EXPECT_TRUE(port.readAll().empty());
   EXPECT_FALSE(port.cts());
@@ -252,7 +252,7 @@ TEST_F(PosixSerialPortTest, HangUpIsReportedAndTheLoopDoesNotSpin) {
   int steps = 0;
   const Millis start = loop_.now();
   while (loop_.now() - start < 150) {
-    loop_.waitForEvents(port.readinessDescriptor(), 50);
+    loop_.waitForEvents(port.readinessHandle(), 50);
     ++steps;
   }
   EXPECT_LE(steps, 4);
@@ -264,7 +264,7 @@ TEST_F(PosixSerialPortTest, HangUpIsFoundByPollingWithoutReceiveEvents) {
   ASSERT_TRUE(port.open(kPort, 9600)) << port.lastError();
   pty_->close();
   ASSERT_TRUE(pump(port, [&] { return port.bytesWaiting() == 0 && port.hungUp(); }));
-  EXPECT_EQ(port.readinessDescriptor(), -1);
+  EXPECT_EQ(port.readinessHandle(), -1);
 }
 
 TEST_F(PosixSerialPortTest, ReopensWhenANewDeviceAppearsBehindTheLink) {
@@ -280,7 +280,7 @@ TEST_F(PosixSerialPortTest, ReopensWhenANewDeviceAppearsBehindTheLink) {
   linkPort(kPort, pty_->slavePath());
   ASSERT_TRUE(port.open(kPort, 9600)) << port.lastError();
   EXPECT_FALSE(port.hungUp());
-  EXPECT_GE(port.readinessDescriptor(), 0);
+  EXPECT_GE(port.readinessHandle(), 0);
   ASSERT_TRUE(port.write({'h', 'i'}));
   EXPECT_EQ(pty_->receive(2), (Bytes{'h', 'i'}));
 }
@@ -295,7 +295,7 @@ TEST_F(PosixSerialPortTest, CloseAndOpenAgainOnTheSameDevice) {
   }
   EXPECT_FALSE(port.write({'x'}));
   EXPECT_EQ(port.lastError(), "port not open");
-  EXPECT_EQ(port.readinessDescriptor(), -1);
+  EXPECT_EQ(port.readinessHandle(), -1);
 }
 
 TEST_F(PosixSerialPortTest, WriteGivesUpWhenTheOtherSideNeverReads) {
@@ -332,7 +332,7 @@ TEST_F(PosixSerialPortTest, OpenFailuresSayWhy) {
     EXPECT_FALSE(port.open(r.port, r.baud)) << r.port;
     EXPECT_FALSE(port.isOpen()) << r.port;
     EXPECT_EQ(port.lastError(), r.error) << r.port;
-    EXPECT_EQ(port.readinessDescriptor(), -1) << r.port;
+    EXPECT_EQ(port.readinessHandle(), -1) << r.port;
   }
 }
 

@@ -40,6 +40,13 @@ class IncludeRule(unittest.TestCase):
         result = run(self.tree(self.GOOD))
         self.assertEqual(result.returncode, 0, result.stdout)
 
+    def test_a_build_folder_of_any_name_is_not_ours(self):
+        files = dict(self.GOOD)
+        files["out/CMakeCache.txt"] = ""
+        files["out/CMakeFiles/id/CMakeCXXCompilerId.cpp"] = "#include <unistd.h>\n"
+        result = run(self.tree(files))
+        self.assertEqual(result.returncode, 0, result.stdout)
+
     def test_each_planted_fault_is_found(self):
         planted = [
             ("control/core/control_state.h", '#include "control/link/register_link.h"\n',
@@ -49,6 +56,11 @@ class IncludeRule(unittest.TestCase):
              "not below server/jobs/"),
             ("control/link/register_link.cpp", "#include <unistd.h>\n", "system's own interface"),
             ("control/extra/new_file.cpp", "", "in no folder of the rule"),
+            ("platform/event_loop.h", "#include <poll.h>\n", "system's own interface"),
+            ("control/link/register_link.cpp", '#include "platform/posix/poll_event_loop.h"\n',
+             "one system's implementation"),
+            ("platform/event_loop.h", '#include "platform/posix/poll_event_loop.h"\n',
+             "one system's implementation"),
         ]
         for name, text, message in planted:
             with self.subTest(name=name):

@@ -2,7 +2,7 @@
 // instance, and the data-download file.
 #include <gtest/gtest.h>
 
-#include "platform/poll_event_loop.h"
+#include "platform/posix/poll_event_loop.h"
 #include "server/jobs/data_download.h"
 #include "tests/server/job_server_fixture.h"
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/poll_event_loop.h"
+#include "platform/posix/poll_event_loop.h"
 #include "tests/sim/answer_view.h"
 
 namespace velka::sim {
@@ -22,7 +22,7 @@ using testing::ReadAnswer;
 
 bool RunUntil(EventLoop& loop, const std::function<bool()>& done, Millis limit_ms = 3000) {
   const Millis end = loop.now() + limit_ms;
-  while (!done() && loop.now() < end) loop.waitForEvents(-1, end - loop.now());
+  while (!done() && loop.now() < end) loop.waitForEvents(kNoHandle, end - loop.now());
   return done();
 }
 

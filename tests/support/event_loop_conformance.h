@@ -7,7 +7,7 @@
 //     class Source {                              // something the loop can watch
 //      public:
 //       explicit Source(Loop& loop);
-//       int fd() const;                           // descriptor for watchReadable / wake_fd
+//       NativeHandle fd() const;                  // handle for watchReadable / the wake
 //       void makeReadable();                      // readable from now on
 //       void makeReadableAfter(Millis delay_ms);  // readable once delay_ms have passed
 //       void drain();                             // not readable any more
@@ -42,13 +42,13 @@ class EventLoopConformance : public ::testing::Test {
   bool runUntil(Done done, Millis limit_ms = kHangLimitMs) {
     const Millis until = loop.now() + limit_ms;
     loop.processPendingEvents();
-    while (!done() && loop.now() < until) loop.waitForEvents(-1, until - loop.now());
+    while (!done() && loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
     return done();
   }
   // Lets duration_ms pass on the loop's clock, dispatching what falls due.
   void runFor(Millis duration_ms) {
     const Millis until = loop.now() + duration_ms;
-    while (loop.now() < until) loop.waitForEvents(-1, until - loop.now());
+    while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
   }
 
   Loop loop;
@@ -155,7 +155,7 @@ TYPED_TEST_P(EventLoopConformance, IntervalZeroOrLessNeverFiresAndDoesNotWake) {
   zero->start();
   negative->start();
   const Millis start = loop.now();
-  loop.waitForEvents(-1, 50);
+  loop.waitForEvents(kNoHandle, 50);
   EXPECT_GE(loop.now() - start, 50);  // one step slept through its whole bound
   loop.processPendingEvents();
   EXPECT_EQ(ticks, 0);
@@ -199,7 +199,7 @@ TYPED_TEST_P(EventLoopConformance, LateTickIsNotFollowedByABurst) {
     if (ticks == 1) {
       // A callback that takes three and a half intervals.
       const Millis until = loop.now() + 35;
-      while (loop.now() < until) loop.waitForEvents(-1, until - loop.now());
+      while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
       long_tick_end = loop.now();
     } else if (loop.now() <= long_tick_end + 25) {
       ++ticks_after_long;
@@ -276,7 +276,7 @@ TYPED_TEST_P(EventLoopConformance, DisabledWatchNeitherCallsNorWakes) {
   EXPECT_FALSE(watch->isEnabled());
   source.makeReadable();
   const Millis start = loop.now();
-  loop.waitForEvents(-1, 40);
+  loop.waitForEvents(kNoHandle, 40);
   EXPECT_GE(loop.now() - start, 40);
   EXPECT_EQ(calls, 0);
   watch->setEnabled(true);
@@ -317,7 +317,7 @@ TYPED_TEST_P(EventLoopConformance, NestedDispatchDoesNotReenterTheRunningTimer) 
       // Three of this timer's intervals pass inside its own callback.
       const Millis until = loop.now() + 35;
       loop.processPendingEvents();
-      while (loop.now() < until) loop.waitForEvents(-1, until - loop.now());
+      while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
       loop.processPendingEvents();
     }
     --depth;
@@ -346,7 +346,7 @@ TYPED_TEST_P(EventLoopConformance, NestedDispatchDoesNotReenterTheRunningWatch) 
     // Still readable here: the nested steps must not call this watch again.
     const Millis until = loop.now() + 20;
     loop.processPendingEvents();
-    while (loop.now() < until) loop.waitForEvents(-1, until - loop.now());
+    while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
     source.drain();
     --depth;
   });

@@ -11,12 +11,12 @@ constexpr char kHex[] = "0123456789ABCDEF";
 }  // namespace
 
 ScriptedPort::ScriptedPort(VirtualEventLoop& loop) : loop_(loop) {
-  descriptor_ = loop_.addSource(this);
+  handle_ = loop_.addSource(this);
 }
 
 ScriptedPort::~ScriptedPort() {
   watch_.reset();
-  loop_.removeSource(descriptor_);
+  loop_.removeSource(handle_);
 }
 
 bool ScriptedPort::open(int port_number, int baud) {
@@ -108,8 +108,8 @@ void ScriptedPort::setReceiveThreshold(int threshold) {
   updateWatch();
 }
 
-int ScriptedPort::readinessDescriptor() const {
-  return open_ && !hung_up_ ? descriptor_ : -1;
+NativeHandle ScriptedPort::readinessHandle() const {
+  return open_ && !hung_up_ ? handle_ : kNoHandle;
 }
 
 void ScriptedPort::setEventHandler(std::function<void(int code)> handler) {
@@ -164,7 +164,7 @@ void ScriptedPort::updateWatch() {
     return;
   }
   if (watch_) return;
-  watch_ = loop_.watchReadable(descriptor_, [this] {
+  watch_ = loop_.watchReadable(handle_, [this] {
     if (threshold_ == 1 && handler_ && bytesWaiting() > 0) {
       auto handler = handler_;
       handler(kCommEventReceive);

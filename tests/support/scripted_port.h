@@ -33,7 +33,7 @@ class ScriptedPort : public SerialPort, private VirtualSource {
   bool cts() override { return cts_; }
   void clearLineErrors() override { ++clear_line_errors_; }
   bool hungUp() const override { return hung_up_; }
-  int readinessDescriptor() const override;
+  NativeHandle readinessHandle() const override;
   void setEventHandler(std::function<void(int code)> handler) override;
   int baud() const override { return baud_; }
 
@@ -71,7 +71,7 @@ class ScriptedPort : public SerialPort, private VirtualSource {
   void updateWatch();
 
   VirtualEventLoop& loop_;
-  int descriptor_;
+  NativeHandle handle_;
   bool open_ = false;
   bool hung_up_ = false;
   bool cts_ = true;

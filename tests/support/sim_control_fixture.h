@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "control/device/tmv_ecr_velka.h"
-#include "platform/poll_event_loop.h"
+#include "platform/posix/poll_event_loop.h"
 #include "sim/port_link.h"
 #include "sim/simulated_register.h"
 #include "tests/support/control_fixture.h"

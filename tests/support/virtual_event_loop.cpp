@@ -1,7 +1,9 @@
 #include "tests/support/virtual_event_loop.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
+#include <type_traits>
 
 namespace velka {
 
@@ -15,7 +17,7 @@ struct VirtualEventLoop::TimerState {
 };
 
 struct VirtualEventLoop::WatchState {
-  int fd = -1;
+  NativeHandle handle = kNoHandle;
   std::function<void()> on_readable;
   bool enabled = true;
   bool running = false;
@@ -62,6 +64,17 @@ class VirtualWatch : public ReadWatch {
   std::shared_ptr<VirtualEventLoop::WatchState> state_;
 };
 
+// The handle numbered n: an integer on systems whose handles are integers, else a pointer
+// value that no real handle has.
+template <typename Handle>
+Handle HandleNumbered(long n) {
+  if constexpr (std::is_pointer_v<Handle>) {
+    return reinterpret_cast<Handle>(static_cast<std::intptr_t>(n));
+  } else {
+    return static_cast<Handle>(n);
+  }
+}
+
 template <typename T>
 void DropExpired(std::vector<std::weak_ptr<T>>& items) {
   items.erase(std::remove_if(items.begin(), items.end(),
@@ -82,38 +95,38 @@ std::unique_ptr<Timer> VirtualEventLoop::createTimer(std::function<void()> on_ti
   return std::make_unique<VirtualTimer>(*this, std::move(state), next_sequence_);
 }
 
-std::unique_ptr<ReadWatch> VirtualEventLoop::watchReadable(int fd,
+std::unique_ptr<ReadWatch> VirtualEventLoop::watchReadable(NativeHandle handle,
                                                            std::function<void()> on_readable) {
   auto state = std::make_shared<WatchState>();
-  state->fd = fd;
+  state->handle = handle;
   state->on_readable = std::move(on_readable);
   DropExpired(watches_);
   watches_.push_back(state);
   return std::make_unique<VirtualWatch>(std::move(state));
 }
 
-int VirtualEventLoop::addSource(VirtualSource* source) {
-  int descriptor = next_descriptor_++;
-  sources_.push_back({descriptor, source});
-  return descriptor;
+NativeHandle VirtualEventLoop::addSource(VirtualSource* source) {
+  const NativeHandle handle = HandleNumbered<NativeHandle>(next_handle_++);
+  sources_.push_back({handle, source});
+  return handle;
 }
 
-void VirtualEventLoop::removeSource(int descriptor) {
+void VirtualEventLoop::removeSource(NativeHandle handle) {
   sources_.erase(std::remove_if(sources_.begin(), sources_.end(),
-                                [&](const SourceEntry& e) { return e.descriptor == descriptor; }),
+                                [&](const SourceEntry& e) { return e.handle == handle; }),
                  sources_.end());
 }
 
-bool VirtualEventLoop::sourceReadable(int descriptor) const {
+bool VirtualEventLoop::sourceReadable(NativeHandle handle) const {
   for (const auto& e : sources_) {
-    if (e.descriptor == descriptor) return e.source->readable(now_);
+    if (e.handle == handle) return e.source->readable(now_);
   }
   return false;
 }
 
-std::optional<Millis> VirtualEventLoop::sourceNextReady(int descriptor) const {
+std::optional<Millis> VirtualEventLoop::sourceNextReady(NativeHandle handle) const {
   for (const auto& e : sources_) {
-    if (e.descriptor == descriptor) return e.source->nextReadyTime(now_);
+    if (e.handle == handle) return e.source->nextReadyTime(now_);
   }
   return std::nullopt;
 }
@@ -143,11 +156,11 @@ void VirtualEventLoop::processPendingEvents() {
   std::vector<std::shared_ptr<WatchState>> ready;
   for (auto& w : watches_) {
     if (auto s = w.lock()) {
-      if (s->enabled && !s->running && sourceReadable(s->fd)) ready.push_back(s);
+      if (s->enabled && !s->running && sourceReadable(s->handle)) ready.push_back(s);
     }
   }
   for (auto& s : ready) {
-    if (!(s->enabled && !s->running && sourceReadable(s->fd))) continue;
+    if (!(s->enabled && !s->running && sourceReadable(s->handle))) continue;
     s->running = true;
     auto callback = s->on_readable;
     callback();
@@ -157,9 +170,9 @@ void VirtualEventLoop::processPendingEvents() {
   DropExpired(watches_);
 }
 
-void VirtualEventLoop::waitForEvents(int wake_fd, Millis max_wait_ms) {
+void VirtualEventLoop::waitForEvents(NativeHandle wake, Millis max_wait_ms) {
   ++wake_count_;
-  if (wake_fd != -1 && sourceReadable(wake_fd)) {
+  if (wake != kNoHandle && sourceReadable(wake)) {
     processPendingEvents();
     return;
   }
@@ -173,12 +186,12 @@ void VirtualEventLoop::waitForEvents(int wake_fd, Millis max_wait_ms) {
   for (auto& w : watches_) {
     if (auto s = w.lock()) {
       if (!s->enabled || s->running) continue;
-      if (sourceReadable(s->fd)) next = std::min(next, now_);
-      if (auto at = sourceNextReady(s->fd)) next = std::min(next, *at);
+      if (sourceReadable(s->handle)) next = std::min(next, now_);
+      if (auto at = sourceNextReady(s->handle)) next = std::min(next, *at);
     }
   }
-  if (wake_fd != -1) {
-    if (auto at = sourceNextReady(wake_fd)) next = std::min(next, *at);
+  if (wake != kNoHandle) {
+    if (auto at = sourceNextReady(wake)) next = std::min(next, *at);
   }
   if (max_wait_ms >= 0) next = std::min(next, now_ + max_wait_ms);
   if (next == kNever) {
@@ -190,14 +203,14 @@ void VirtualEventLoop::waitForEvents(int wake_fd, Millis max_wait_ms) {
 
 void VirtualEventLoop::advance(Millis duration_ms) {
   const Millis until = now_ + duration_ms;
-  while (now_ < until) waitForEvents(-1, until - now_);
+  while (now_ < until) waitForEvents(kNoHandle, until - now_);
   processPendingEvents();
 }
 
 bool VirtualEventLoop::runUntil(const std::function<bool()>& done, Millis limit_ms) {
   const Millis until = now_ + limit_ms;
   processPendingEvents();
-  while (!done() && now_ < until) waitForEvents(-1, until - now_);
+  while (!done() && now_ < until) waitForEvents(kNoHandle, until - now_);
   return done();
 }
 

@@ -4,8 +4,8 @@
 // makes its next byte available, and dispatches. A test that waits through three 30-second
 // time-outs runs in microseconds and gives the same result every time.
 //
-// Watches are on virtual descriptors only: a VirtualSource registered with the loop gets a
-// descriptor number that ports hand out as their readinessDescriptor().
+// Watches are on virtual handles only: a VirtualSource registered with the loop gets a handle
+// that ports hand out as their readinessHandle().
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,13 +38,14 @@ class VirtualEventLoop : public EventLoop {
 
   Millis now() const override { return now_; }
   std::unique_ptr<Timer> createTimer(std::function<void()> on_tick) override;
-  std::unique_ptr<ReadWatch> watchReadable(int fd, std::function<void()> on_readable) override;
+  std::unique_ptr<ReadWatch> watchReadable(NativeHandle handle,
+                                           std::function<void()> on_readable) override;
   void processPendingEvents() override;
-  void waitForEvents(int wake_fd = -1, Millis max_wait_ms = -1) override;
+  void waitForEvents(NativeHandle wake = kNoHandle, Millis max_wait_ms = -1) override;
 
-  // Registers a source and returns its virtual descriptor; unregister before destroying it.
-  int addSource(VirtualSource* source);
-  void removeSource(int descriptor);
+  // Registers a source and returns its virtual handle; unregister before destroying it.
+  NativeHandle addSource(VirtualSource* source);
+  void removeSource(NativeHandle handle);
 
   // Lets virtual time run for duration_ms, dispatching everything that falls due.
   void advance(Millis duration_ms);
@@ -59,19 +60,19 @@ class VirtualEventLoop : public EventLoop {
   struct WatchState;
 
  private:
-  bool sourceReadable(int descriptor) const;
-  std::optional<Millis> sourceNextReady(int descriptor) const;
+  bool sourceReadable(NativeHandle handle) const;
+  std::optional<Millis> sourceNextReady(NativeHandle handle) const;
 
   Millis now_;
   long wake_count_ = 0;
   std::vector<std::weak_ptr<TimerState>> timers_;
   std::vector<std::weak_ptr<WatchState>> watches_;
   struct SourceEntry {
-    int descriptor;
+    NativeHandle handle;
     VirtualSource* source;
   };
   std::vector<SourceEntry> sources_;
-  int next_descriptor_ = 1'000'000;
+  long next_handle_ = 1'000'000;  // numbers far from any real descriptor
   long next_sequence_ = 0;
 };
 

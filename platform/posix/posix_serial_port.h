@@ -1,6 +1,6 @@
 #pragma once
 // SerialPort on a POSIX terminal device: termios, non-blocking reads, TIOCMGET for CTS,
-// TIOCEXCL and flock for exclusive use. The only file of the project that talks termios.
+// TIOCEXCL and flock for exclusive use. The one serial port of the POSIX build.
 //
 // Port numbers map to devices as Wine maps COM ports: $XDG_CONFIG_HOME/TMV SPA/ports/com<N>
 // is a symbolic link, or a one-line text file, naming the device; without it port N is
@@ -31,7 +31,7 @@ class PosixSerialPort : public SerialPort {
   bool cts() override;
   void clearLineErrors() override;
   bool hungUp() const override;
-  int readinessDescriptor() const override;
+  NativeHandle readinessHandle() const override;
   void setEventHandler(std::function<void(int code)> handler) override;
   int baud() const override;
 

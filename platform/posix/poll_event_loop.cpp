@@ -1,7 +1,7 @@
-#include "platform/poll_event_loop.h"
+// The poll(2) event loop.
+#include "platform/posix/poll_event_loop.h"
 
 #include <poll.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,12 +12,6 @@
 namespace velka {
 
 namespace {
-
-Millis MonotonicMillis() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<Millis>(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
-}
 
 // Readiness that the watch owner must look at: data, or the end of the descriptor.
 constexpr short kReadableEvents = POLLIN | POLLPRI | POLLHUP | POLLERR | POLLNVAL;
@@ -79,7 +73,7 @@ struct PollEventLoop::Impl {
   void dispatchTimers();
   void dispatchWatches();
   void processPendingEvents();
-  void waitForEvents(int wake_fd, Millis max_wait_ms);
+  void waitForEvents(NativeHandle wake_fd, Millis max_wait_ms);
 };
 
 namespace {
@@ -215,7 +209,7 @@ void PollEventLoop::Impl::processPendingEvents() {
   DropExpired(watches);
 }
 
-void PollEventLoop::Impl::waitForEvents(int wake_fd, Millis max_wait_ms) {
+void PollEventLoop::Impl::waitForEvents(NativeHandle wake_fd, Millis max_wait_ms) {
   std::vector<pollfd> fds;
   if (wake_fd >= 0) fds.push_back({wake_fd, POLLIN, 0});
   const std::size_t first_watch = fds.size();
@@ -266,7 +260,8 @@ std::unique_ptr<Timer> PollEventLoop::createTimer(std::function<void()> on_tick)
   return std::make_unique<PollTimer>(impl_, std::move(state));
 }
 
-std::unique_ptr<ReadWatch> PollEventLoop::watchReadable(int fd, std::function<void()> on_readable) {
+std::unique_ptr<ReadWatch> PollEventLoop::watchReadable(NativeHandle fd,
+                                                        std::function<void()> on_readable) {
   auto state = std::make_shared<Impl::WatchState>();
   state->fd = fd;
   state->on_readable = std::move(on_readable);
@@ -279,7 +274,7 @@ void PollEventLoop::processPendingEvents() {
   impl_->processPendingEvents();
 }
 
-void PollEventLoop::waitForEvents(int wake_fd, Millis max_wait_ms) {
+void PollEventLoop::waitForEvents(NativeHandle wake_fd, Millis max_wait_ms) {
   impl_->waitForEvents(wake_fd, max_wait_ms);
 }
 

@@ -1,4 +1,5 @@
-#include "platform/posix_serial_port.h"
+// The termios serial port.
+#include "platform/posix/posix_serial_port.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -7,7 +8,6 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,8 +16,10 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/event_loop.h"
-#include "platform/settings_store.h"
+#include "platform/user_folders.h"
+#include "platform/whole_file.h"
 
 namespace velka {
 
@@ -30,12 +32,6 @@ constexpr std::size_t kReadLimit = 64 * 1024;
 constexpr Millis kWriteWaitMs = 2000;
 // A port file names its device on its first line; nothing longer is read.
 constexpr std::size_t kPortFileLimit = 4096;
-
-Millis MonotonicMillis() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<Millis>(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
-}
 
 std::optional<speed_t> SpeedFor(int baud) {
   switch (baud) {
@@ -113,26 +109,12 @@ bool NoModemLines(int error) {
   return error == ENOTTY || error == EINVAL;
 }
 
-std::string TrimLine(std::string text) {
-  const std::size_t end = text.find_first_of("\r\n");
-  if (end != std::string::npos) text.resize(end);
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  const std::size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
+// The first line of a port file, trimmed; empty when it cannot be read.
 std::string FirstLineOf(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return "";
-  std::string text(kPortFileLimit, '\0');
-  ssize_t n;
-  do {
-    n = ::read(fd, text.data(), text.size());
-  } while (n < 0 && errno == EINTR);
-  ::close(fd);
-  text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return TrimLine(std::move(text));
+  const FileRead read = ReadRegularFile(path, kPortFileLimit);
+  if (read.status != FileReadStatus::Read && read.status != FileReadStatus::TooLarge) return "";
+  const std::string_view text = read.bytes;
+  return std::string(TrimSpacesAndTabs(text.substr(0, text.find_first_of("\r\n"))));
 }
 
 }  // namespace
@@ -472,8 +454,8 @@ void PosixSerialPort::clearLineErrors() {
 bool PosixSerialPort::hungUp() const {
   return impl_->hung_up;
 }
-int PosixSerialPort::readinessDescriptor() const {
-  return impl_->usable() ? impl_->fd : -1;
+NativeHandle PosixSerialPort::readinessHandle() const {
+  return impl_->usable() ? impl_->fd : kNoHandle;
 }
 
 void PosixSerialPort::setEventHandler(std::function<void(int code)> handler) {

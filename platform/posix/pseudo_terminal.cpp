@@ -1,4 +1,5 @@
-#include "sim/pty_endpoint.h"
+// The pseudo-terminal of the simulated register: posix_openpt, raw termios, inotify.
+#include "platform/pseudo_terminal.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -9,9 +10,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace velka::sim {
+namespace velka {
 
-PtyEndpoint::PtyEndpoint() {
+PseudoTerminal::PseudoTerminal() {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (master < 0) {
     error_ = std::string("posix_openpt: ") + ::strerror(errno);
@@ -43,17 +44,17 @@ PtyEndpoint::PtyEndpoint() {
   if (presence_ >= 0 &&
       ::inotify_add_watch(presence_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
     ::close(presence_);
-    presence_ = -1;
+    presence_ = kNoHandle;
   }
 }
 
-PtyEndpoint::~PtyEndpoint() {
+PseudoTerminal::~PseudoTerminal() {
   if (presence_ >= 0) ::close(presence_);
   if (keeper_ >= 0) ::close(keeper_);
   if (master_ >= 0) ::close(master_);
 }
 
-PtyEndpoint::Presence PtyEndpoint::readPresence() {
+PseudoTerminal::Presence PseudoTerminal::readPresence() {
   Presence presence;
   if (presence_ < 0) return presence;
   alignas(inotify_event) char buffer[4096];
@@ -78,7 +79,7 @@ PtyEndpoint::Presence PtyEndpoint::readPresence() {
   return presence;
 }
 
-void PtyEndpoint::clearAfterHangUp() {
+void PseudoTerminal::clearAfterHangUp() {
   if (keeper_ < 0) return;
   // Only what the register wrote and nobody read: a new control's bytes are not touched.
   ::tcflush(keeper_, TCIFLUSH);
@@ -91,17 +92,17 @@ void PtyEndpoint::clearAfterHangUp() {
   }
 }
 
-Bytes PtyEndpoint::read(std::size_t limit) {
+Bytes PseudoTerminal::read(std::size_t limit) {
   Bytes bytes(limit);
   const ssize_t n = master_ >= 0 ? ::read(master_, bytes.data(), limit) : -1;
   bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
   return bytes;
 }
 
-std::size_t PtyEndpoint::write(const std::uint8_t* data, std::size_t size) {
+std::size_t PseudoTerminal::write(const std::uint8_t* data, std::size_t size) {
   if (master_ < 0 || size == 0) return 0;
   const ssize_t n = ::write(master_, data, size);
   return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
-}  // namespace velka::sim
+}  // namespace velka

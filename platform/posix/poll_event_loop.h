@@ -1,6 +1,6 @@
 #pragma once
-// EventLoop on poll(2) and a timer heap: the loop of the headless server and of any host that
-// brings no loop of its own.
+// EventLoop on poll(2) and a timer heap: the POSIX loop of the headless server and of any host
+// that brings no loop of its own (CreateSystemEventLoop() makes it).
 #include <memory>
 
 #include "platform/event_loop.h"
@@ -16,9 +16,10 @@ class PollEventLoop : public EventLoop {
 
   Millis now() const override;
   std::unique_ptr<Timer> createTimer(std::function<void()> on_tick) override;
-  std::unique_ptr<ReadWatch> watchReadable(int fd, std::function<void()> on_readable) override;
+  std::unique_ptr<ReadWatch> watchReadable(NativeHandle fd,
+                                           std::function<void()> on_readable) override;
   void processPendingEvents() override;
-  void waitForEvents(int wake_fd = -1, Millis max_wait_ms = -1) override;
+  void waitForEvents(NativeHandle wake_fd = kNoHandle, Millis max_wait_ms = -1) override;
 
   struct Impl;
 

@@ -1,0 +1,17 @@
+// The POSIX choices of the system factory: the poll(2) loop and the termios port.
+#include "platform/system_factory.h"
+
+#include "platform/posix/poll_event_loop.h"
+#include "platform/posix/posix_serial_port.h"
+
+namespace velka {
+
+std::unique_ptr<EventLoop> CreateSystemEventLoop() {
+  return std::make_unique<PollEventLoop>();
+}
+
+SerialPortFactory SystemSerialPortFactory() {
+  return PosixSerialPortFactory();
+}
+
+}  // namespace velka

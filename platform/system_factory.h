@@ -1,0 +1,18 @@
+#pragma once
+// What a program or a control gets when nobody hands it an event loop or a port: the
+// implementations of this system (platform/posix/ on Linux). The one place that names them, so
+// that code above platform/ never chooses a system.
+#include <memory>
+
+#include "platform/event_loop.h"
+#include "platform/serial_port.h"
+
+namespace velka {
+
+// A new event loop of the system's own (poll(2) on POSIX).
+std::unique_ptr<EventLoop> CreateSystemEventLoop();
+
+// Makes the system's serial ports (termios devices on POSIX, found by port number).
+SerialPortFactory SystemSerialPortFactory();
+
+}  // namespace velka
