@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "automation/activation/create_object.h"
 #include "automation/control_site.h"
 #include "automation/dispatch.h"
-#include "tests/support/scripted_port.h"
+#include "tests/support/answering_register.h"
 #include "tests/support/virtual_event_loop.h"
 
 namespace velka::testing {
@@ -48,8 +47,10 @@ constexpr DispId P(int k) {
   return PropertyId(k);
 }
 
-class AutomationFixture : public ::testing::Test {
+class AutomationFixture : public ::testing::Test, public AnsweringRegister {
  protected:
+  using R = ScriptedRegister;
+
   AutomationFixture();
   ~AutomationFixture() override;
 
@@ -66,23 +67,11 @@ class AutomationFixture : public ::testing::Test {
   VirtualEventLoop loop;
   MemoryPropertyStore properties;
   SimpleControlSite site;
-  ScriptedPort* port = nullptr;  // owned by the control
   DispatchRef control;
   Variant result;
   InvokeError error;
-  // What the register answers each command with (default: an "O" status without error).
-  std::function<Bytes(const std::string& command)> answerFor;
-  // A second answer to the same command, sent a little later (empty: none).
-  std::function<Bytes(const std::string& command)> followUpFor;
-  // Commands the register received, in order.
-  std::vector<std::string> commands;
-  bool acknowledge = true;
-
   // Creates the instance (done by the constructor; again after a change of site).
   void activate();
-
- private:
-  void onWrite(const Bytes& bytes);
 };
 
 }  // namespace velka::testing

@@ -57,16 +57,16 @@ class Events : public AutomationFixture {
 };
 
 TEST_F(Events, DirectIOEventCarriesTheAnswer) {
-  answerFor = [](const std::string&) { return DataAnswer("RISPOSTA"); };
+  answerFor = [](const std::string&) { return R::Frame("DRISPOSTA"); };
   EXPECT_EQ(directIO(3, u"=K"), 0);
   EXPECT_EQ(sink.log, Strings{"5: 3 &7 &\"RISPOSTA\""});
 }
 
 TEST_F(Events, StatusUpdateAndReceiveData) {
   answerFor = [](const std::string& command) {
-    return command == "=C2" ? ErrorStatus('P', 0) : AnswerFrame("|LINEA UNO");
+    return command == "=C2" ? R::ErrorStatus('P', "0000") : R::Frame("|LINEA UNO");
   };
-  followUpFor = [](const std::string& command) { return command == "=C2" ? Bytes{} : OkStatus(); };
+  followUpFor = [](const std::string& command) { return command == "=C2" ? Bytes{} : R::Status(); };
   EXPECT_EQ(callLong(kPrintXReport), 114);
   EXPECT_EQ(callLong(kResultCodeExtended), 203);
   EXPECT_EQ(directIO(0, u"<</?x"), 0);
@@ -78,7 +78,7 @@ TEST_F(Events, StatusUpdateAndReceiveData) {
 TEST_F(Events, ByReferenceArgumentsAreReadBack) {
   // The host's change of pString reaches the control, which empties it afterwards; its
   // handler sees the value each sink left.
-  answerFor = [](const std::string&) { return DataAnswer("RISPOSTA"); };
+  answerFor = [](const std::string&) { return R::Frame("DRISPOSTA"); };
   RecordingSink second;
   std::uint32_t second_cookie = 0;
   ASSERT_EQ(control->Advise(&second, &second_cookie), hresult::Ok);
@@ -92,7 +92,7 @@ TEST_F(Events, ByReferenceArgumentsAreReadBack) {
 }
 
 TEST_F(Events, UnadviseStopsDeliveryAndRefusesUnknownCookies) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
   EXPECT_EQ(control->Unadvise(cookie), hresult::Ok);
   EXPECT_EQ(control->Unadvise(cookie), hresult::NoConnection);
   EXPECT_EQ(directIO(1, u"=K"), 0);
@@ -115,7 +115,7 @@ TEST_F(Events, ConnectionsAreBounded) {
 }
 
 TEST_F(Events, HandlerMayDisconnectItselfAndOthers) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
   RecordingSink second;
   std::uint32_t second_cookie = 0;
   ASSERT_EQ(control->Advise(&second, &second_cookie), hresult::Ok);
@@ -129,14 +129,14 @@ TEST_F(Events, HandlerMayDisconnectItselfAndOthers) {
 }
 
 TEST_F(Events, AThrowingHandlerDoesNotStopTheControl) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
   sink.react = [](DispId, std::span<Variant>) { throw std::runtime_error("host bug"); };
   EXPECT_EQ(directIO(1, u"=K"), 0);
   EXPECT_EQ(callLong(kResultCode), 0);
 }
 
 TEST_F(Events, ReleasingTheLastReferenceInsideAHandlerIsSafe) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
   Dispatch* raw = control.get();
   raw->AddRef();
   control.reset();  // the host now holds its one reference in raw
@@ -156,8 +156,8 @@ TEST_F(Events, ReleasingTheLastReferenceInsideAHandlerIsSafe) {
 
 TEST_F(Events, NoEventsOnceTheHostHasLetGo) {
   // The line raises ReceiveDataEvent; the success of DirectIO would raise DirectIOEvent.
-  answerFor = [](const std::string&) { return AnswerFrame("|LINEA"); };
-  followUpFor = [](const std::string&) { return OkStatus(); };
+  answerFor = [](const std::string&) { return R::Frame("|LINEA"); };
+  followUpFor = [](const std::string&) { return R::Status(); };
   Dispatch* raw = control.get();
   raw->AddRef();
   control.reset();
@@ -206,7 +206,7 @@ TEST_F(AsyncEvents, ReleasingInAnEventFromTheLoopDefersTheDestruction) {
 
 TEST_F(AsyncEvents, ErrorResponseLeftByTheHostIsReadBack) {
   // 12 clears the error of the queued command; any other value leaves it standing.
-  answerFor = [](const std::string&) { return ErrorStatus('X', 34); };
+  answerFor = [](const std::string&) { return R::ErrorStatus('X', "0034"); };
   std::int32_t response = 12;
   int errors = 0;
   sink.react = [&](DispId id, std::span<Variant> args) {

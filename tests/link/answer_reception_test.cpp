@@ -5,13 +5,10 @@
 #include "automation/result_codes.h"
 #include "control/link/link_limits.h"
 #include "tests/link/link_fixture.h"
+#include "tests/support/block_check.h"
 
 namespace velka::testing {
 namespace {
-
-using R = ScriptedRegister;
-using link::ACK;
-using link::NACK;
 
 class AnswerReception : public LinkTest {};
 
@@ -55,8 +52,8 @@ TEST_F(AnswerReception, StatusWithFurtherAnswerIsFollowedByTheNext) {
 
 TEST_F(AnswerReception, FurtherAnswerAlreadyWaitingIsKept) {
   // The second data line arrives while the host still handles the first.
-  events.on_data = [&](const std::u16string& line) {
-    if (line == u"one") loop.advance(5);
+  events.onEvent = [&](const std::string& event) {
+    if (event == "ReceiveDataEvent one") loop.advance(5);
   };
   reg.then({{1, {ACK}}, {20, R::Frame("|one")}, {22, R::Frame("|two")}, {400, R::Status()}});
   EXPECT_EQ(link->SendCommand("<</?D", false), result::Success);
@@ -88,13 +85,8 @@ TEST_F(AnswerReception, UnreadableDataAnswerIsRefused) {
   // The length field claims more than the frame holds; the check is right.
   Bytes lying = R::Frame("D12");
   lying[4] = '5';
-  std::uint8_t check = 0;
-  for (std::size_t i = 0; i + 3 < lying.size(); ++i) check ^= lying[i];
-  const char* hex = "0123456789ABCDEF";
-  lying[lying.size() - 3] = static_cast<std::uint8_t>(hex[check >> 4]);
-  lying[lying.size() - 2] = static_cast<std::uint8_t>(hex[check & 15]);
 
-  state.ReceiveBuffer = lying;
+  state.ReceiveBuffer = Rechecked(lying);
   EXPECT_EQ(link->ReceiveAnswer(true), result::AnswerRefused);
   EXPECT_TRUE(traced("< - Risposta DRIVER KO= NACK"));
   EXPECT_EQ(link->ReplyByte(), NACK);
@@ -103,8 +95,7 @@ TEST_F(AnswerReception, UnreadableDataAnswerIsRefused) {
 }
 
 TEST_F(AnswerReception, RefusedAnswerIsRecoveredByTheNextWait) {
-  Bytes bad = R::Status();
-  bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';
+  const Bytes bad = WithWrongCheck(R::Status());
   reg.then({{1, {ACK}}, {20, bad}, {500, R::Status('0', '4', '0')}});
   EXPECT_EQ(link->SendCommand("=T1", false), result::Success);
   EXPECT_TRUE(traced("< - Risposta BCC KO= NACK"));
@@ -164,7 +155,7 @@ TEST_F(AnswerReception, AsynchronousErrorGoesToTheHost) {
   };
   for (const Row& row : rows) {
     events.errors.clear();
-    events.error_response = row.response;
+    events.answerErrorsWith(row.response);
     state.CommandQueue = {"0000000007=R1/$100", "0000000008=T1"};
     state.QueueLast = 1;
     state.QueueNext = 0;

@@ -22,7 +22,7 @@
 #include "control/link/register_link.h"
 #include "platform/poll_event_loop.h"
 #include "platform/posix_serial_port.h"
-#include "tests/support/scripted_port.h"
+#include "tests/support/scripted_register.h"
 
 namespace velka::testing {
 namespace {

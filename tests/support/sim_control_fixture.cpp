@@ -9,6 +9,7 @@
 #include "control/device/trace_file.h"
 #include "platform/settings_store.h"
 #include "platform/single_byte_text.h"
+#include "tests/support/memory_trace_sink.h"
 
 namespace velka::testing {
 
@@ -36,21 +37,6 @@ TemporaryHome::~TemporaryHome() {
   if (root_.empty()) return;
   std::error_code ignored;
   fs::remove_all(root_, ignored);
-}
-
-void SimEvents::StatusUpdateEvent(std::int32_t Status) {
-  statuses.push_back(Status);
-  RecordingEvents::StatusUpdateEvent(Status);
-}
-
-void SimEvents::DirectIOEvent(std::int32_t Command, std::int32_t& pData, std::u16string& pString) {
-  direct_io.push_back({Command, pData, pString});
-  RecordingEvents::DirectIOEvent(Command, pData, pString);
-}
-
-void SimEvents::ReceiveDataEvent(const std::u16string& pString) {
-  lines.push_back(pString);
-  RecordingEvents::ReceiveDataEvent(pString);
 }
 
 void SimControlFixture::SetUp() {
@@ -118,9 +104,7 @@ std::vector<std::string> SimControlFixture::traceMessages() const {
   std::vector<std::string> out;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto message = line.find(" - ");
-    if (message == std::string::npos || line.size() < 2 || line[1] != ' ') continue;  // banners
-    out.push_back(line.substr(0, 1) + line.substr(message));
+    if (auto message = TraceMessage(line)) out.push_back(*message);
   }
   return out;
 }

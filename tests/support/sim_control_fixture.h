@@ -16,7 +16,7 @@
 #include "platform/poll_event_loop.h"
 #include "sim/port_link.h"
 #include "sim/simulated_register.h"
-#include "tests/support/control_fixture.h"
+#include "tests/support/recording_events.h"
 
 namespace velka::testing {
 
@@ -36,23 +36,6 @@ class TemporaryHome {
  private:
   std::string root_;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
-// RecordingEvents, plus the arguments of the events most tests look at.
-class SimEvents : public RecordingEvents {
- public:
-  void StatusUpdateEvent(std::int32_t Status) override;
-  void DirectIOEvent(std::int32_t Command, std::int32_t& pData, std::u16string& pString) override;
-  void ReceiveDataEvent(const std::u16string& pString) override;
-
-  struct DirectIO {
-    std::int32_t Command;
-    std::int32_t pData;
-    std::u16string pString;
-  };
-  std::vector<std::int32_t> statuses;
-  std::vector<std::u16string> lines;
-  std::vector<DirectIO> direct_io;
 };
 
 struct SimControlOptions {
@@ -89,7 +72,7 @@ class SimControlFixture : public ::testing::Test {
   std::unique_ptr<TemporaryHome> home;
   std::unique_ptr<sim::SimulatedRegister> sim;
   std::unique_ptr<sim::PortLink> link;
-  SimEvents events;
+  RecordingEvents events;
   std::unique_ptr<TmvEcrVelka> control;
   std::vector<std::string> paper;
 };
