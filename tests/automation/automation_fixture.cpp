@@ -1,9 +1,5 @@
 #include "tests/automation/automation_fixture.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
-
 #include "automation/identity.h"
 #include "platform/shared_library.h"
 
@@ -29,31 +25,6 @@ HResult CallEntryPoint(const char* name) {
 }
 
 }  // namespace
-
-TemporaryHome::TemporaryHome() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "velka-automation-XXXXXX");
-  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "no temporary folder";
-  path_ = pattern;
-  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) {
-    const char* old = ::getenv(name);
-    saved_.emplace_back(name, old ? old : "\x01");  // \x01: was not set
-  }
-  ::setenv("XDG_CONFIG_HOME", (path_ + "/config").c_str(), 1);
-  ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
-  ::setenv("HOME", path_.c_str(), 1);
-}
-
-TemporaryHome::~TemporaryHome() {
-  for (const auto& [name, value] : saved_) {
-    if (value == "\x01") {
-      ::unsetenv(name.c_str());
-    } else {
-      ::setenv(name.c_str(), value.c_str(), 1);
-    }
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
 
 std::string ControlLibraryPath() {
   return VELKA_CONTROL_LIBRARY;

@@ -12,21 +12,19 @@
 #include "automation/control_site.h"
 #include "automation/dispatch.h"
 #include "tests/support/answering_register.h"
+#include "tests/support/temporary_home.h"
 #include "tests/support/virtual_event_loop.h"
 
 namespace velka::testing {
 
-// Points XDG_CONFIG_HOME, XDG_DATA_HOME and HOME at a new temporary folder for its lifetime.
-class TemporaryHome {
+// XDG_CONFIG_HOME and XDG_DATA_HOME in a new temporary folder that HOME points at, for the
+// object's lifetime.
+class HostHome : public TemporaryHome {
  public:
-  TemporaryHome();
-  ~TemporaryHome();
-  const std::string& path() const { return path_; }
-  std::string dataHome() const { return path_ + "/data"; }
-
- private:
-  std::string path_;
-  std::vector<std::pair<std::string, std::string>> saved_;
+  HostHome()
+      : TemporaryHome("velka-automation",
+                      {{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"}, {"HOME", ""}}) {}
+  std::string dataHome() const { return at("data"); }
 };
 
 // The control library under test, loaded by its path in the build tree.
@@ -63,7 +61,7 @@ class AutomationFixture : public ::testing::Test, public AnsweringRegister {
   // TMVOpen("1"), expecting 0.
   void open();
 
-  TemporaryHome home;
+  HostHome home;
   VirtualEventLoop loop;
   MemoryPropertyStore properties;
   SimpleControlSite site;

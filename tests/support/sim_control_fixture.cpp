@@ -1,10 +1,7 @@
 #include "tests/support/sim_control_fixture.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <initializer_list>
 
 #include "control/device/trace_file.h"
 #include "platform/settings_store.h"
@@ -13,34 +10,12 @@
 
 namespace velka::testing {
 
-namespace fs = std::filesystem;
-
-TemporaryHome::TemporaryHome(const std::string& prefix) {
-  std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr) return;
-  root_ = pattern;
-  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME", "USERPROFILE"}) {
-    const char* old = ::getenv(name);
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    ::setenv(name, root_.c_str(), 1);
-  }
-}
-
-TemporaryHome::~TemporaryHome() {
-  for (const auto& [name, value] : saved_) {
-    if (value) {
-      ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
-  }
-  if (root_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
-}
-
 void SimControlFixture::SetUp() {
-  home = std::make_unique<TemporaryHome>("velka-sim-control");
+  // Where the settings, the ports folder and the trace file are looked for.
+  home = std::make_unique<TemporaryHome>(
+      "velka-sim-control",
+      std::initializer_list<TemporaryHome::Variable>{
+          {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", ""}, {"HOME", ""}, {"USERPROFILE", ""}});
   ASSERT_TRUE(home->ok()) << "no temporary folder";
   if (options_.trace) {
     ASSERT_TRUE(IniSettingsStore().write("TMV SPA", "VELKA", "TraceLOG", "True"));

@@ -17,26 +17,9 @@
 #include "sim/port_link.h"
 #include "sim/simulated_register.h"
 #include "tests/support/recording_events.h"
+#include "tests/support/temporary_home.h"
 
 namespace velka::testing {
-
-// A fresh folder that XDG_CONFIG_HOME, XDG_DATA_HOME, HOME and USERPROFILE (where the trace
-// file goes) point at while the object lives; the old values come back and the folder goes
-// afterwards.
-class TemporaryHome {
- public:
-  explicit TemporaryHome(const std::string& prefix);
-  ~TemporaryHome();
-  TemporaryHome(const TemporaryHome&) = delete;
-  TemporaryHome& operator=(const TemporaryHome&) = delete;
-
-  bool ok() const { return !root_.empty(); }
-  const std::string& root() const { return root_; }
-
- private:
-  std::string root_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 struct SimControlOptions {
   int port = 11;  // com<N>; each test program uses its own number
