@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "tests/automation/automation_fixture.h"
-#include "tests/support/control_fixture.h"
 
 namespace velka::testing {
 namespace {

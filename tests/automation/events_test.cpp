@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "tests/automation/automation_fixture.h"
-#include "tests/support/control_fixture.h"
 
 namespace velka::testing {
 namespace {
@@ -51,6 +50,20 @@ class Events : public AutomationFixture {
     std::int32_t data = 7;
     std::u16string line = text;
     return callLong(kDirectIO, {V::FromLong(command), V::RefLong(&data), V::RefString(&line)});
+  }
+  // The host gives up its counted reference and goes on with a raw one it added.
+  Dispatch* holdRawReferenceOnly() {
+    Dispatch* raw = control.get();
+    raw->AddRef();
+    control.reset();
+    return raw;
+  }
+  // DirectIO(1, text) through a raw reference; the method's result goes to `answer`.
+  static HResult DirectIOThrough(Dispatch* raw, const std::u16string& text, Variant& answer) {
+    std::int32_t data = 0;
+    std::u16string line = text;
+    std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
+    return raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr);
   }
   RecordingSink sink;
   std::uint32_t cookie = 0;
@@ -137,18 +150,13 @@ TEST_F(Events, AThrowingHandlerDoesNotStopTheControl) {
 
 TEST_F(Events, ReleasingTheLastReferenceInsideAHandlerIsSafe) {
   answerFor = [](const std::string&) { return R::Frame("DA"); };
-  Dispatch* raw = control.get();
-  raw->AddRef();
-  control.reset();  // the host now holds its one reference in raw
+  Dispatch* raw = holdRawReferenceOnly();  // the host's one reference
   sink.react = [&](DispId, std::span<Variant>) {
     ASSERT_EQ(ControlLibraryCanUnloadNow(), hresult::False);
     raw->Release();
   };
-  std::int32_t data = 0;
-  std::u16string line = u"=K";
-  std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
   Variant answer;
-  EXPECT_EQ(raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr), hresult::Ok);
+  EXPECT_EQ(DirectIOThrough(raw, u"=K", answer), hresult::Ok);
   EXPECT_EQ(answer, V::FromLong(0));
   EXPECT_EQ(sink.log.size(), 1u);
   EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);  // gone once the call returned
@@ -158,17 +166,12 @@ TEST_F(Events, NoEventsOnceTheHostHasLetGo) {
   // The line raises ReceiveDataEvent; the success of DirectIO would raise DirectIOEvent.
   answerFor = [](const std::string&) { return R::Frame("|LINEA"); };
   followUpFor = [](const std::string&) { return R::Status(); };
-  Dispatch* raw = control.get();
-  raw->AddRef();
-  control.reset();
+  Dispatch* raw = holdRawReferenceOnly();
   sink.react = [&](DispId id, std::span<Variant>) {
     if (id == 6) raw->Release();
   };
-  std::int32_t data = 0;
-  std::u16string line = u"<</?x";
-  std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
   Variant answer;
-  EXPECT_EQ(raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr), hresult::Ok);
+  EXPECT_EQ(DirectIOThrough(raw, u"<</?x", answer), hresult::Ok);
   EXPECT_EQ(answer, V::FromLong(0));
   EXPECT_EQ(sink.log, Strings{"6: \"LINEA\""});
   EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);
@@ -186,9 +189,7 @@ class AsyncEvents : public Events {
 
 TEST_F(AsyncEvents, ReleasingInAnEventFromTheLoopDefersTheDestruction) {
   EXPECT_EQ(directIO(1, u"=K"), 0);  // queued; DirectIOEvent at once
-  Dispatch* raw = control.get();
-  raw->AddRef();
-  control.reset();
+  Dispatch* raw = holdRawReferenceOnly();
   bool released = false;
   sink.react = [&](DispId id, std::span<Variant>) {
     if (id != 4 || released) return;
