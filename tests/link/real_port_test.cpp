@@ -77,7 +77,7 @@ class PtyRegister {
     frame_.push_back(byte);
     if (byte != ETX) return;
     in_frame_ = false;
-    const std::string command(frame_.begin() + 7, frame_.end() - 4);
+    const std::string command = ScriptedRegister::Read(frame_).command;
     frame_.clear();
     commands.push_back(command);
     if (hang_up_) {

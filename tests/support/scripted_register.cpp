@@ -12,12 +12,6 @@ constexpr std::uint8_t kStx = 0x02;
 constexpr std::uint8_t kEtx = 0x03;
 constexpr std::uint8_t kAck = 0x06;
 
-// A command frame: STX "01" LLL kind text digit check check ETX.
-ScriptedRegister::Received ReadFrame(const Bytes& written) {
-  if (written.size() < 11 || written.front() != kStx || written.back() != kEtx) return {};
-  return {std::string(written.begin() + 7, written.end() - 4), static_cast<char>(written[6])};
-}
-
 }  // namespace
 
 ScriptedRegister::ScriptedRegister(ScriptedPort& port) : port_(port) {
@@ -48,7 +42,7 @@ void ScriptedRegister::onWrite(const Bytes& written) {
     return;
   }
   // Anything else counts as one frame to answer, even when it is none.
-  const Received frame = ReadFrame(written);
+  const Received frame = Read(written);
   commands_.push_back(frame.command);
   frame_times_.push_back(port_.now());
   Reply reply;
@@ -59,6 +53,11 @@ void ScriptedRegister::onWrite(const Bytes& written) {
     reply = standing_(frame);
   }
   for (const Send& send : reply) port_.sendAfter(send.delay_ms, send.bytes);
+}
+
+ScriptedRegister::Received ScriptedRegister::Read(const Bytes& frame) {
+  if (frame.size() < 11 || frame.front() != kStx || frame.back() != kEtx) return {};
+  return {std::string(frame.begin() + 7, frame.end() - 4), static_cast<char>(frame[6])};
 }
 
 Bytes ScriptedRegister::Frame(std::string_view data, char sequence) {

@@ -48,6 +48,9 @@ class ScriptedRegister {
   // Single bytes the control sent outside frames.
   const Bytes& replyBytes() const { return reply_bytes_; }
 
+  // A command frame as the register reads it: STX "01" LLL kind text digit check ETX.
+  static Received Read(const Bytes& frame);
+
   // Builders of what a register sends.
   // STX "01" length "N" data sequence-digit check ETX, the check in upper-case hexadecimal.
   static Bytes Frame(std::string_view data, char sequence = '0');
