@@ -1,18 +1,11 @@
 #include "tests/automation/automation_fixture.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
-
 #include "automation/identity.h"
 #include "platform/shared_library.h"
-#include "tests/support/control_fixture.h"
 
 namespace velka::testing {
 
 namespace {
-
-constexpr std::uint8_t kAck = 0x06;
 
 void* ControlLibrary() {
   static void* library = [] {
@@ -32,31 +25,6 @@ HResult CallEntryPoint(const char* name) {
 }
 
 }  // namespace
-
-TemporaryHome::TemporaryHome() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "velka-automation-XXXXXX");
-  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "no temporary folder";
-  path_ = pattern;
-  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) {
-    const char* old = ::getenv(name);
-    saved_.emplace_back(name, old ? old : "\x01");  // \x01: was not set
-  }
-  ::setenv("XDG_CONFIG_HOME", (path_ + "/config").c_str(), 1);
-  ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
-  ::setenv("HOME", path_.c_str(), 1);
-}
-
-TemporaryHome::~TemporaryHome() {
-  for (const auto& [name, value] : saved_) {
-    if (value == "\x01") {
-      ::unsetenv(name.c_str());
-    } else {
-      ::setenv(name.c_str(), value.c_str(), 1);
-    }
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
 
 std::string ControlLibraryPath() {
   return VELKA_CONTROL_LIBRARY;
@@ -80,15 +48,9 @@ HResult ControlLibraryCanUnloadNow() {
 }
 
 AutomationFixture::AutomationFixture() {
-  answerFor = [](const std::string&) { return OkStatus(); };
   site.loop = &loop;
   site.store = &properties;
-  site.make_port = [this](EventLoop&) {
-    auto scripted = std::make_unique<ScriptedPort>(loop);
-    port = scripted.get();
-    port->onWrite([this](const Bytes& bytes) { onWrite(bytes); });
-    return scripted;
-  };
+  site.make_port = [this](EventLoop&) { return newPort(loop); };
   EXPECT_EQ(RegisterControlLibrary(), hresult::Ok);
   activate();
 }
@@ -125,21 +87,6 @@ std::int32_t AutomationFixture::callLong(DispId id, std::vector<Variant> args) {
 
 void AutomationFixture::open() {
   ASSERT_EQ(callLong(M(21), {Variant::FromString(u"1")}), 0);
-}
-
-// One write of the control is one frame (or a single ACK/NACK byte of its own).
-void AutomationFixture::onWrite(const Bytes& bytes) {
-  if (bytes.size() < 11 || bytes.front() != 0x02 || bytes.back() != 0x03) return;
-  commands.emplace_back(bytes.begin() + 7, bytes.end() - 4);
-  if (bytes[6] == 'V' || !acknowledge) return;
-  Bytes reply{kAck};
-  const Bytes answer = answerFor(commands.back());
-  reply.insert(reply.end(), answer.begin(), answer.end());
-  port->sendAfter(5, reply);
-  if (followUpFor) {
-    const Bytes later = followUpFor(commands.back());
-    if (!later.empty()) port->sendAfter(30, later);
-  }
 }
 
 }  // namespace velka::testing

@@ -5,29 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "automation/activation/create_object.h"
 #include "automation/control_site.h"
 #include "automation/dispatch.h"
-#include "tests/support/scripted_port.h"
+#include "tests/support/answering_register.h"
+#include "tests/support/temporary_home.h"
 #include "tests/support/virtual_event_loop.h"
 
 namespace velka::testing {
 
-// Points XDG_CONFIG_HOME, XDG_DATA_HOME and HOME at a new temporary folder for its lifetime.
-class TemporaryHome {
+// XDG_CONFIG_HOME and XDG_DATA_HOME in a new temporary folder that HOME points at, for the
+// object's lifetime.
+class HostHome : public TemporaryHome {
  public:
-  TemporaryHome();
-  ~TemporaryHome();
-  const std::string& path() const { return path_; }
-  std::string dataHome() const { return path_ + "/data"; }
-
- private:
-  std::string path_;
-  std::vector<std::pair<std::string, std::string>> saved_;
+  HostHome()
+      : TemporaryHome("velka-automation",
+                      {{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"}, {"HOME", ""}}) {}
+  std::string dataHome() const { return at("data"); }
 };
 
 // The control library under test, loaded by its path in the build tree.
@@ -48,8 +45,10 @@ constexpr DispId P(int k) {
   return PropertyId(k);
 }
 
-class AutomationFixture : public ::testing::Test {
+class AutomationFixture : public ::testing::Test, public AnsweringRegister {
  protected:
+  using R = ScriptedRegister;
+
   AutomationFixture();
   ~AutomationFixture() override;
 
@@ -62,27 +61,15 @@ class AutomationFixture : public ::testing::Test {
   // TMVOpen("1"), expecting 0.
   void open();
 
-  TemporaryHome home;
+  HostHome home;
   VirtualEventLoop loop;
   MemoryPropertyStore properties;
   SimpleControlSite site;
-  ScriptedPort* port = nullptr;  // owned by the control
   DispatchRef control;
   Variant result;
   InvokeError error;
-  // What the register answers each command with (default: an "O" status without error).
-  std::function<Bytes(const std::string& command)> answerFor;
-  // A second answer to the same command, sent a little later (empty: none).
-  std::function<Bytes(const std::string& command)> followUpFor;
-  // Commands the register received, in order.
-  std::vector<std::string> commands;
-  bool acknowledge = true;
-
   // Creates the instance (done by the constructor; again after a change of site).
   void activate();
-
- private:
-  void onWrite(const Bytes& bytes);
 };
 
 }  // namespace velka::testing

@@ -69,7 +69,7 @@ class CSurfaceTest : public ::testing::Test {
   void TearDown() override {
     if (object) c.release(object);
   }
-  TemporaryHome home;
+  HostHome home;
   CSurface c;
   VelkaObject* object = nullptr;
 };

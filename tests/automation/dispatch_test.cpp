@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "tests/automation/automation_fixture.h"
-#include "tests/support/control_fixture.h"
 
 namespace velka::testing {
 namespace {
@@ -123,7 +122,7 @@ TEST_F(Dispatching, OtherByReferenceArgumentsAreCopies) {
 TEST_F(Dispatching, DirectIO2WritesTheAnswerBackAndKeepsCommand) {
   open();
   answerFor = [](const std::string& command) {
-    return command == "<</?s" ? DataAnswer("00000200", 's') : OkStatus();
+    return command == "<</?s" ? R::Frame("s00000200") : R::Status();
   };
   std::int32_t command = 77, data = 5;
   std::u16string request = u"<</?s", answer = u"old";
@@ -138,7 +137,7 @@ TEST_F(Dispatching, DirectIO2WritesTheAnswerBackAndKeepsCommand) {
 
 TEST_F(Dispatching, GetDataTakesAnArrayOfLong) {
   open();
-  answerFor = [](const std::string&) { return DataAnswer("42;ANSWER"); };
+  answerFor = [](const std::string&) { return R::Frame("D42;ANSWER"); };
   std::int32_t item = 12;
   std::vector<std::int32_t> options{1, 2, 3};
   std::u16string data = u"old";
@@ -153,7 +152,7 @@ TEST_F(Dispatching, GetDataTakesAnArrayOfLong) {
 
 TEST_F(Dispatching, GetDateWritesDateTimeBack) {
   open();
-  answerFor = [](const std::string&) { return DataAnswer("06-12-26 18:30:00"); };
+  answerFor = [](const std::string&) { return R::Frame("D06-12-26 18:30:00"); };
   std::u16string date_time = u"old";
   EXPECT_EQ(callLong(kGetDate, {V::RefString(&date_time)}), 0);
   EXPECT_EQ(date_time.size(), 12u);

@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "tests/automation/automation_fixture.h"
-#include "tests/support/control_fixture.h"
 
 namespace velka::testing {
 namespace {
@@ -52,21 +51,35 @@ class Events : public AutomationFixture {
     std::u16string line = text;
     return callLong(kDirectIO, {V::FromLong(command), V::RefLong(&data), V::RefString(&line)});
   }
+  // The host gives up its counted reference and goes on with a raw one it added.
+  Dispatch* holdRawReferenceOnly() {
+    Dispatch* raw = control.get();
+    raw->AddRef();
+    control.reset();
+    return raw;
+  }
+  // DirectIO(1, text) through a raw reference; the method's result goes to `answer`.
+  static HResult DirectIOThrough(Dispatch* raw, const std::u16string& text, Variant& answer) {
+    std::int32_t data = 0;
+    std::u16string line = text;
+    std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
+    return raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr);
+  }
   RecordingSink sink;
   std::uint32_t cookie = 0;
 };
 
 TEST_F(Events, DirectIOEventCarriesTheAnswer) {
-  answerFor = [](const std::string&) { return DataAnswer("RISPOSTA"); };
+  answerFor = [](const std::string&) { return R::Frame("DRISPOSTA"); };
   EXPECT_EQ(directIO(3, u"=K"), 0);
   EXPECT_EQ(sink.log, Strings{"5: 3 &7 &\"RISPOSTA\""});
 }
 
 TEST_F(Events, StatusUpdateAndReceiveData) {
   answerFor = [](const std::string& command) {
-    return command == "=C2" ? ErrorStatus('P', 0) : AnswerFrame("|LINEA UNO");
+    return command == "=C2" ? R::ErrorStatus('P', "0000") : R::Frame("|LINEA UNO");
   };
-  followUpFor = [](const std::string& command) { return command == "=C2" ? Bytes{} : OkStatus(); };
+  followUpFor = [](const std::string& command) { return command == "=C2" ? Bytes{} : R::Status(); };
   EXPECT_EQ(callLong(kPrintXReport), 114);
   EXPECT_EQ(callLong(kResultCodeExtended), 203);
   EXPECT_EQ(directIO(0, u"<</?x"), 0);
@@ -78,7 +91,7 @@ TEST_F(Events, StatusUpdateAndReceiveData) {
 TEST_F(Events, ByReferenceArgumentsAreReadBack) {
   // The host's change of pString reaches the control, which empties it afterwards; its
   // handler sees the value each sink left.
-  answerFor = [](const std::string&) { return DataAnswer("RISPOSTA"); };
+  answerFor = [](const std::string&) { return R::Frame("DRISPOSTA"); };
   RecordingSink second;
   std::uint32_t second_cookie = 0;
   ASSERT_EQ(control->Advise(&second, &second_cookie), hresult::Ok);
@@ -92,7 +105,7 @@ TEST_F(Events, ByReferenceArgumentsAreReadBack) {
 }
 
 TEST_F(Events, UnadviseStopsDeliveryAndRefusesUnknownCookies) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
   EXPECT_EQ(control->Unadvise(cookie), hresult::Ok);
   EXPECT_EQ(control->Unadvise(cookie), hresult::NoConnection);
   EXPECT_EQ(directIO(1, u"=K"), 0);
@@ -115,7 +128,7 @@ TEST_F(Events, ConnectionsAreBounded) {
 }
 
 TEST_F(Events, HandlerMayDisconnectItselfAndOthers) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
   RecordingSink second;
   std::uint32_t second_cookie = 0;
   ASSERT_EQ(control->Advise(&second, &second_cookie), hresult::Ok);
@@ -129,26 +142,21 @@ TEST_F(Events, HandlerMayDisconnectItselfAndOthers) {
 }
 
 TEST_F(Events, AThrowingHandlerDoesNotStopTheControl) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
   sink.react = [](DispId, std::span<Variant>) { throw std::runtime_error("host bug"); };
   EXPECT_EQ(directIO(1, u"=K"), 0);
   EXPECT_EQ(callLong(kResultCode), 0);
 }
 
 TEST_F(Events, ReleasingTheLastReferenceInsideAHandlerIsSafe) {
-  answerFor = [](const std::string&) { return DataAnswer("A"); };
-  Dispatch* raw = control.get();
-  raw->AddRef();
-  control.reset();  // the host now holds its one reference in raw
+  answerFor = [](const std::string&) { return R::Frame("DA"); };
+  Dispatch* raw = holdRawReferenceOnly();  // the host's one reference
   sink.react = [&](DispId, std::span<Variant>) {
     ASSERT_EQ(ControlLibraryCanUnloadNow(), hresult::False);
     raw->Release();
   };
-  std::int32_t data = 0;
-  std::u16string line = u"=K";
-  std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
   Variant answer;
-  EXPECT_EQ(raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr), hresult::Ok);
+  EXPECT_EQ(DirectIOThrough(raw, u"=K", answer), hresult::Ok);
   EXPECT_EQ(answer, V::FromLong(0));
   EXPECT_EQ(sink.log.size(), 1u);
   EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);  // gone once the call returned
@@ -156,19 +164,14 @@ TEST_F(Events, ReleasingTheLastReferenceInsideAHandlerIsSafe) {
 
 TEST_F(Events, NoEventsOnceTheHostHasLetGo) {
   // The line raises ReceiveDataEvent; the success of DirectIO would raise DirectIOEvent.
-  answerFor = [](const std::string&) { return AnswerFrame("|LINEA"); };
-  followUpFor = [](const std::string&) { return OkStatus(); };
-  Dispatch* raw = control.get();
-  raw->AddRef();
-  control.reset();
+  answerFor = [](const std::string&) { return R::Frame("|LINEA"); };
+  followUpFor = [](const std::string&) { return R::Status(); };
+  Dispatch* raw = holdRawReferenceOnly();
   sink.react = [&](DispId id, std::span<Variant>) {
     if (id == 6) raw->Release();
   };
-  std::int32_t data = 0;
-  std::u16string line = u"<</?x";
-  std::vector<Variant> args{V::FromLong(1), V::RefLong(&data), V::RefString(&line)};
   Variant answer;
-  EXPECT_EQ(raw->Invoke(kDirectIO, kInvokeMethod, args, &answer, nullptr), hresult::Ok);
+  EXPECT_EQ(DirectIOThrough(raw, u"<</?x", answer), hresult::Ok);
   EXPECT_EQ(answer, V::FromLong(0));
   EXPECT_EQ(sink.log, Strings{"6: \"LINEA\""});
   EXPECT_EQ(ControlLibraryCanUnloadNow(), hresult::Ok);
@@ -186,9 +189,7 @@ class AsyncEvents : public Events {
 
 TEST_F(AsyncEvents, ReleasingInAnEventFromTheLoopDefersTheDestruction) {
   EXPECT_EQ(directIO(1, u"=K"), 0);  // queued; DirectIOEvent at once
-  Dispatch* raw = control.get();
-  raw->AddRef();
-  control.reset();
+  Dispatch* raw = holdRawReferenceOnly();
   bool released = false;
   sink.react = [&](DispId id, std::span<Variant>) {
     if (id != 4 || released) return;
@@ -206,7 +207,7 @@ TEST_F(AsyncEvents, ReleasingInAnEventFromTheLoopDefersTheDestruction) {
 
 TEST_F(AsyncEvents, ErrorResponseLeftByTheHostIsReadBack) {
   // 12 clears the error of the queued command; any other value leaves it standing.
-  answerFor = [](const std::string&) { return ErrorStatus('X', 34); };
+  answerFor = [](const std::string&) { return R::ErrorStatus('X', "0034"); };
   std::int32_t response = 12;
   int errors = 0;
   sink.react = [&](DispId id, std::span<Variant> args) {

@@ -25,7 +25,7 @@ std::string Slurp(const fs::path& path) {
 
 class Registration : public ::testing::Test {
  protected:
-  TemporaryHome home;
+  HostHome home;
   fs::path classes() const { return fs::path(home.dataHome()) / "TMV SPA" / "classes"; }
   fs::path classFile() const { return classes() / (GuidToText(identity::kClassId) + ".class"); }
   fs::path progIdFile() const { return classes() / "TMVVelka.TmvEcrVelka.progid"; }
@@ -63,7 +63,7 @@ TEST_F(Registration, RegisterWritesClassProgIdAndTypeLibrary) {
 TEST_F(Registration, DataHomeDefaultsToTheUsersLocalShare) {
   ::unsetenv("XDG_DATA_HOME");
   ASSERT_EQ(RegisterControlLibrary(), hresult::Ok);
-  EXPECT_TRUE(fs::exists(fs::path(home.path()) / ".local/share/TMV SPA/classes" /
+  EXPECT_TRUE(fs::exists(fs::path(home.root()) / ".local/share/TMV SPA/classes" /
                          "TMVVelka.TmvEcrVelka.progid"));
 }
 

@@ -140,7 +140,7 @@ TEST_F(DeviceSettings, VatTableSendsAllSixRates) {
 TEST_F(DeviceSettings, VatTableStopsAtTheFirstFailure) {
   Vat(3, "4");
   answerFor = [](const std::string& command) {
-    return command == ">>/?V/$3/*400" ? ErrorStatus('X', 61) : OkStatus();
+    return command == ">>/?V/$3/*400" ? R::ErrorStatus('X', "0061") : R::Status();
   };
   EXPECT_EQ(control->SetVatTable(), 114);
   EXPECT_EQ(control->ResultCode(), 114);

@@ -17,7 +17,7 @@ class Queries : public ControlFixture {
   }
   // Every command answered with the same data answer.
   void answerAll(const std::string& answer_data) {
-    answerFor = [answer_data](const std::string&) { return DataAnswer(answer_data); };
+    answerFor = [answer_data](const std::string&) { return R::Frame("D" + answer_data); };
   }
 };
 
@@ -69,7 +69,7 @@ TEST_F(Queries, EarlierAnswerIsNotHandedBackAsANewOne) {
   answerAll("STATUS TEXT 0123456");
   std::u16string data;
   EXPECT_EQ(Data(12, data), 0);
-  answerFor = [](const std::string&) { return OkStatus(); };
+  answerFor = [](const std::string&) { return R::Status(); };
   EXPECT_EQ(Data(4, data), 0);
   EXPECT_EQ(data, u"");
   std::u16string date_time;
@@ -78,7 +78,7 @@ TEST_F(Queries, EarlierAnswerIsNotHandedBackAsANewOne) {
 }
 
 TEST_F(Queries, GetDataKeepsDataEmptyWhenTheExchangeFails) {
-  answerFor = [](const std::string&) { return ErrorStatus('X', 5); };
+  answerFor = [](const std::string&) { return R::ErrorStatus('X', "0005"); };
   std::u16string data = u"old";
   EXPECT_EQ(Data(12, data), 114);
   EXPECT_EQ(data, u"");
@@ -86,7 +86,7 @@ TEST_F(Queries, GetDataKeepsDataEmptyWhenTheExchangeFails) {
 
 TEST_F(Queries, GetDateTakesTheCenturyFromTheComputersClock) {
   answerFor = [](const std::string& command) {
-    return command == "<</?d" ? DataAnswer("06/12/26 18:30:59", 'd') : OkStatus();
+    return command == "<</?d" ? R::Frame("d06/12/26 18:30:59") : R::Status();
   };
   std::u16string date_time = u"old";
   EXPECT_EQ(control->GetDate(date_time), 0);
@@ -120,7 +120,7 @@ TEST_F(Queries, GetDateGates) {
   EXPECT_TRUE(commands.empty());
 
   open();
-  answerFor = [](const std::string&) { return ErrorStatus('X', 5); };
+  answerFor = [](const std::string&) { return R::ErrorStatus('X', "0005"); };
   date_time = u"old";
   EXPECT_EQ(control->GetDate(date_time), 114);
   EXPECT_EQ(date_time, u"");
@@ -139,7 +139,7 @@ TEST_F(Queries, DirectIOPassesTheCommandAndRaisesTheEvent) {
 
 TEST_F(Queries, DirectIO2HandsTheAnswerOverOnce) {
   answerFor = [](const std::string& command) {
-    return command == "<</?s" ? DataAnswer("00000200", 's') : OkStatus();
+    return command == "<</?s" ? R::Frame("s00000200") : R::Status();
   };
   std::int32_t data = 0;
   std::u16string command = u"<</?s", answer = u"old";
@@ -164,7 +164,7 @@ TEST_F(Queries, DirectCommandsNeedCtsOnly) {
 }
 
 TEST_F(Queries, FailedDirectCommandKeepsTheAnswer) {
-  answerFor = [](const std::string&) { return ErrorStatus('X', 5); };
+  answerFor = [](const std::string&) { return R::ErrorStatus('X', "0005"); };
   control->state().AnswerData = "EARLIER";
   std::int32_t data = 0;
   std::u16string command = u"=C1", answer = u"old";

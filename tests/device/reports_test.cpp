@@ -28,7 +28,7 @@ TEST_F(Reports, DayReportsSendTheirSequence) {
 
 TEST_F(Reports, SequenceStopsAtTheFirstFailure) {
   answerFor = [](const std::string& command) {
-    return command == "=C2" ? ErrorStatus('X', 47) : OkStatus();
+    return command == "=C2" ? R::ErrorStatus('X', "0047") : R::Status();
   };
   EXPECT_EQ(control->PrintXReport(), 114);
   EXPECT_EQ(control->ResultCodeExtended(), 47);
@@ -36,7 +36,7 @@ TEST_F(Reports, SequenceStopsAtTheFirstFailure) {
 
   commands.clear();
   answerFor = [](const std::string& command) {
-    return command == "=S5" ? ErrorStatus('X', 48) : OkStatus();
+    return command == "=S5" ? R::ErrorStatus('X', "0048") : R::Status();
   };
   EXPECT_EQ(Report(1, "5", "9"), 114);
   EXPECT_EQ(commands, (Strings{"=C4", "=402", "=S5"}));

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "tests/support/control_fixture.h"
+#include "tests/support/temporary_home.h"
 
 namespace velka::testing {
 namespace {
@@ -48,11 +49,7 @@ TEST(SystemName, FollowsTheVersionRecord) {
 
 class TraceFolder : public ::testing::Test {
  protected:
-  TraceFolder() {
-    char pattern[] = "/tmp/velka-trace-XXXXXX";
-    folder = std::string(mkdtemp(pattern)) + "/";
-  }
-  ~TraceFolder() override { fs::remove_all(folder); }
+  void SetUp() override { ASSERT_TRUE(home.ok()); }
 
   void writeTrace(std::uintmax_t size) {
     std::ofstream out(folder + kTraceFileName, std::ios::binary | std::ios::trunc);
@@ -61,7 +58,8 @@ class TraceFolder : public ::testing::Test {
   WallClock day(int d, int m, int y) {
     return [=] { return LocalDateTime{y, m, d, 10, 0, 0}; };
   }
-  std::string folder;
+  TemporaryHome home{"velka-trace", {}};
+  const std::string folder = home.root() + "/";
   MemorySettingsStore settings;
 };
 

@@ -128,7 +128,7 @@ TEST_F(QueriesE2E, JournalStreamArrivesLineByLineAsReceiveDataEvents) {
   const std::vector<std::string> journal = sim->model().journal();
   ASSERT_GT(journal.size(), 60u);
   events.log.clear();
-  events.lines.clear();
+  events.data.clear();
   events.direct_io.clear();
 
   std::int32_t pData = 0;
@@ -136,13 +136,13 @@ TEST_F(QueriesE2E, JournalStreamArrivesLineByLineAsReceiveDataEvents) {
   ASSERT_EQ(control->DirectIO(9, pData, request), 0);
 
   std::vector<std::u16string> expected;
-  expected.push_back(events.lines.empty() ? u"" : events.lines.front());  // heading: date, count
+  expected.push_back(events.data.empty() ? u"" : events.data.front());  // heading: date, count
   for (const std::string& line : journal) expected.push_back(Utf8ToUtf16(sim::FullWidth(line)));
   expected.push_back(Utf8ToUtf16(sim::FullWidth("FINE GI.EL.")));
-  ASSERT_EQ(events.lines.size(), expected.size());
-  EXPECT_EQ(events.lines, expected);
-  EXPECT_EQ(events.lines.front().substr(0, 7), u"GI.EL. ");
-  for (const std::u16string& line : events.lines) EXPECT_EQ(line.size(), sim::kPaperWidth);
+  ASSERT_EQ(events.data.size(), expected.size());
+  EXPECT_EQ(events.data, expected);
+  EXPECT_EQ(events.data.front().substr(0, 7), u"GI.EL. ");
+  for (const std::u16string& line : events.data) EXPECT_EQ(line.size(), sim::kPaperWidth);
   // The lines come first, then the answer of the command (its closing status: no data).
   ASSERT_EQ(events.direct_io.size(), 1u);
   EXPECT_EQ(events.log.back(), "DirectIOEvent 9 0 ");

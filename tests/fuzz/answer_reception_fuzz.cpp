@@ -21,6 +21,7 @@
 #include "control/link/register_link.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/support/scripted_port.h"
+#include "tests/support/scripted_register.h"
 #include "tests/support/virtual_event_loop.h"
 
 namespace {
@@ -82,16 +83,21 @@ struct Pace {
   Millis pause_ms;
 };
 
-// The register's bytes in chunks, each after its pause, from now on.
-void SendInChunks(ScriptedPort& port, const Bytes& bytes, const Pace& pace, Millis& last_at) {
+// The register's bytes in chunks, each after its pause.
+ScriptedRegister::Reply InChunks(const Bytes& bytes, const Pace& pace) {
+  ScriptedRegister::Reply reply;
   Millis delay = 0;
   for (std::size_t at = 0; at < bytes.size(); at += pace.chunk) {
     const std::size_t end = std::min(bytes.size(), at + pace.chunk);
     // Every fourth chunk waits longer, so the short and the long limits both meet it.
     delay += (at / pace.chunk) % 4 == 3 ? pace.pause_ms * 3 + 1 : pace.pause_ms;
-    port.sendAfter(delay, Bytes(bytes.begin() + at, bytes.begin() + end));
+    reply.push_back({delay, Bytes(bytes.begin() + at, bytes.begin() + end)});
   }
-  last_at = port.now() + delay;
+  return reply;
+}
+
+Millis LastDelay(const ScriptedRegister::Reply& reply) {
+  return reply.empty() ? 0 : reply.back().delay_ms;
 }
 
 bool IsLinkResult(std::int32_t code) {
@@ -125,13 +131,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Millis last_byte_at = loop.now();
   const bool acknowledge = (mode & 0x08) != 0;
   const std::string_view command = kCommands[(mode >> 4) % std::size(kCommands)];
+  // In an exchange the register's bytes follow the first frame written; nothing answers the
+  // frames sent again.
+  ScriptedRegister reg(port);
+  const ScriptedRegister::Reply reply =
+      InChunks(acknowledge ? ScriptedRegister::Join({{link::ACK}, bytes}) : bytes, pace);
 
   switch (mode & 0x03) {
     case 0: {
       // The answer evaluation alone: part of the bytes already received, the rest to come.
       const std::size_t held = std::min<std::size_t>(bytes.size(), (mode >> 4) * 7u);
       state.ReceiveBuffer.assign(bytes.begin(), bytes.begin() + held);
-      SendInChunks(port, Bytes(bytes.begin() + held, bytes.end()), pace, last_byte_at);
+      const ScriptedRegister::Reply rest = InChunks(Bytes(bytes.begin() + held, bytes.end()), pace);
+      for (const auto& send : rest) port.sendAfter(send.delay_ms, send.bytes);
+      last_byte_at += LastDelay(rest);
       const bool force_sync = (mode & 0x04) != 0;
       std::int32_t outcome;
       int calls = 0;
@@ -145,15 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     }
     case 1: {
-      // A synchronous exchange: the register's bytes follow the first frame written.
-      bool sent = false;
-      port.onWrite([&](const Bytes& written) {
-        if (sent || written.size() < 2) return;
-        sent = true;
-        Bytes reply = bytes;
-        if (acknowledge) reply.insert(reply.begin(), link::ACK);
-        SendInChunks(port, reply, pace, last_byte_at);
-      });
+      // A synchronous exchange.
+      reg.then(reply);
       const std::int32_t outcome = link.TransmitCommand(command, true);
       Require(IsLinkResult(outcome));
       Require(state.LinkFree);
@@ -162,14 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     default: {
       // A queued command: the pump sends it, receive events and the data timer finish it.
       state.AsyncMode = true;
-      bool sent = false;
-      port.onWrite([&](const Bytes& written) {
-        if (sent || written.size() < 2) return;
-        sent = true;
-        Bytes reply = bytes;
-        if (acknowledge) reply.insert(reply.begin(), link::ACK);
-        SendInChunks(port, reply, pace, last_byte_at);
-      });
+      reg.then(reply);
       Require(link.SendCommand(command, false) == result::Success);
       const bool settled = loop.runUntil(
           [&] {
@@ -184,6 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
+  if (!reg.frameTimes().empty()) last_byte_at = reg.frameTimes()[0] + LastDelay(reply);
   Require(loop.now() - last_byte_at <= kLongestSilenceMs + link::kLongQueuedAnswerMs);
   Require(state.AnswerData.size() <= bytes.size());
   Require(state.ReceiveBuffer.size() <= bytes.size() + 1);

@@ -26,17 +26,8 @@ using namespace velka::server;
 using fuzz::Require;
 
 const std::string& ScratchFile() {
-  static const std::string path = [] {
-    std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string folder = base + "/velka-job-fuzz-XXXXXX";
-    if (::mkdtemp(folder.data()) == nullptr) __builtin_trap();
-    static const std::string remove = folder;
-    ::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(remove, ignored);
-    });
-    return folder + "/Job.txt";
-  }();
+  static const fuzz::ScratchFolder folder("velka-job-fuzz");
+  static const std::string path = folder.file("Job.txt");
   return path;
 }
 

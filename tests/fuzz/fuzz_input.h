@@ -1,8 +1,11 @@
 #pragma once
-// What the fuzz targets share: a check that stops the run where an invariant fails, and a
-// reader that takes steering bytes off the front of an input.
+// What the fuzz targets share: a check that stops the run where an invariant fails, a reader
+// that takes steering bytes off the front of an input, and a scratch folder for the run.
+#include <stdlib.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -44,6 +47,29 @@ class FuzzInput {
  private:
   const std::uint8_t* data_;
   std::size_t size_;
+};
+
+// A folder of the run's own, in memory when the system has a memory file system; it goes
+// when the run ends (a target keeps it in a function-local static).
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& prefix) {
+    const std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
+    std::string folder = base + "/" + prefix + "-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) __builtin_trap();
+    path_ = folder;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
 };
 
 }  // namespace velka::fuzz

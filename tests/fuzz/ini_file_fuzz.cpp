@@ -27,17 +27,8 @@ constexpr std::size_t kMaxName = 64;
 
 // One scratch file for the whole run, in memory when the system has a memory file system.
 const std::string& ScratchFile() {
-  static const std::string path = [] {
-    std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string folder = base + "/velka-ini-fuzz-XXXXXX";
-    if (::mkdtemp(folder.data()) == nullptr) __builtin_trap();
-    static const std::string remove = folder;
-    ::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(remove, ignored);
-    });
-    return folder + "/fuzz.ini";
-  }();
+  static const fuzz::ScratchFolder folder("velka-ini-fuzz");
+  static const std::string path = folder.file("fuzz.ini");
   return path;
 }
 

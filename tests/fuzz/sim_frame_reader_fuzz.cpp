@@ -8,14 +8,13 @@
 #include "sim/frame_reader.h"
 #include "sim/register_model.h"
 #include "sim/register_session.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "tests/support/block_check.h"
 
 namespace {
 
 using namespace velka::sim;
-
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
+using velka::fuzz::Require;
 
 // An answer frame or ACK/NACK, or data lines followed by a 21-byte status answer.
 void CheckSent(const Bytes& bytes, bool corrupted_check_allowed) {
@@ -37,11 +36,9 @@ void CheckSent(const Bytes& bytes, bool corrupted_check_allowed) {
   Require(n >= 11 && n <= kMaxFrameBytes);
   const std::string length(bytes.begin() + stx + 3, bytes.begin() + stx + 6);
   Require(std::stoul(length) + 10 == n);
+  // The tests' own check, not the simulator's: the frame alone, without what precedes it.
   if (!corrupted_check_allowed) {
-    const std::uint8_t check = XorCheck(bytes.data() + stx, bytes.data() + bytes.size() - 3);
-    const std::string digits = CheckDigits(check);
-    Require(bytes[bytes.size() - 3] == static_cast<std::uint8_t>(digits[0]));
-    Require(bytes[bytes.size() - 2] == static_cast<std::uint8_t>(digits[1]));
+    Require(velka::testing::BlockCheckMatches(Bytes(bytes.begin() + stx, bytes.end())));
   }
 }
 

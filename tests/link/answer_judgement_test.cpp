@@ -6,10 +6,14 @@
 
 #include "automation/result_codes.h"
 #include "control/link/frame_codec.h"
-#include "tests/support/scripted_port.h"
+#include "tests/support/block_check.h"
+#include "tests/support/scripted_register.h"
 
 namespace velka::link {
 namespace {
+
+using testing::Rechecked;
+using testing::WithWrongCheck;
 
 using R = ScriptedRegister;
 
@@ -41,21 +45,6 @@ Bytes LowerCaseCheckStatus() {
   return {};
 }
 
-// Writes the block check of a frame again after a test changed it.
-Bytes Rechecked(Bytes frame) {
-  std::uint8_t check = 0;
-  for (std::size_t i = 0; i + 3 < frame.size(); ++i) check ^= frame[i];
-  const char* hex = "0123456789ABCDEF";
-  frame[frame.size() - 3] = static_cast<std::uint8_t>(hex[check >> 4]);
-  frame[frame.size() - 2] = static_cast<std::uint8_t>(hex[check & 15]);
-  return frame;
-}
-
-Bytes WrongCheck(Bytes frame) {
-  frame[frame.size() - 2] = frame[frame.size() - 2] == '0' ? '1' : '0';
-  return frame;
-}
-
 Bytes FirstHalf(const Bytes& frame) {
   return Bytes(frame.begin(), frame.begin() + 9);
 }
@@ -79,8 +68,9 @@ TEST(AnswerJudgement, TableOfBuffers) {
       {"second half of a split read", Bytes(status.begin() + 9, status.end()),
        AnswerVerdict::FramingFault, 0},
       {"lower-case check digits", LowerCaseCheckStatus(), AnswerVerdict::BlockCheckFault, 0},
-      {"wrong check digit", WrongCheck(status), AnswerVerdict::BlockCheckFault, 0},
-      {"ACK then wrong check", Cat({{ACK}, WrongCheck(status)}), AnswerVerdict::BlockCheckFault, 1},
+      {"wrong check digit", WithWrongCheck(status), AnswerVerdict::BlockCheckFault, 0},
+      {"ACK then wrong check", Cat({{ACK}, WithWrongCheck(status)}), AnswerVerdict::BlockCheckFault,
+       1},
       {"two different frames in one buffer", Cat({status, other_status}),
        AnswerVerdict::BlockCheckFault, 0},
       // The check runs to the first ETX, so the first frame's own check digits enter it.
@@ -207,7 +197,7 @@ TEST(AnswerJudgement, ClearingAnswers) {
   EXPECT_EQ(JudgeClearingAnswer(R::Status('0', '1', '1')), ClearingAnswer::Other);
   EXPECT_EQ(JudgeClearingAnswer(R::ErrorStatus('P', "0000", true)), ClearingAnswer::StillInError);
   // No framing or check applies: a wrong check still clears.
-  EXPECT_EQ(JudgeClearingAnswer(WrongCheck(R::Status())), ClearingAnswer::Cleared);
+  EXPECT_EQ(JudgeClearingAnswer(WithWrongCheck(R::Status())), ClearingAnswer::Cleared);
   EXPECT_EQ(JudgeClearingAnswer(Bytes(21, 'x')), ClearingAnswer::Other);
 }
 

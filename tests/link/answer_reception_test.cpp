@@ -1,42 +1,49 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/result_codes.h"
 #include "control/link/link_limits.h"
 #include "tests/link/link_fixture.h"
+#include "tests/support/block_check.h"
 
 namespace velka::testing {
 namespace {
 
-using R = ScriptedRegister;
-using link::ACK;
-using link::NACK;
-
 class AnswerReception : public LinkTest {};
 
+// The register's error statuses and what the control makes of each: the extended result,
+// the status raised when the condition sets in (none for a numbered error), and the one
+// raised when the register reports it cleared.
+struct RegisterError {
+  const char* name;
+  char letter;
+  const char* number;
+  std::int32_t extended;
+  std::optional<std::int32_t> raised;
+  std::int32_t cleared;
+};
+const RegisterError kRegisterErrors[] = {
+    {"paper out", 'P', "0000", extended::PaperOut, status::PaperOut, status::PaperReplaced},
+    {"cover open", 'C', "0000", extended::CoverOpen, status::CoverOpen, status::CoverClosed},
+    {"error 105", 'X', "0105", extended::Error105, status::Error105, status::Error105Cleared},
+    {"other error number", 'X', "0042", 42, std::nullopt, status::Idle},
+    {"blank-led number", 'X', " 317", 317, std::nullopt, status::Idle},
+};
+
 TEST_F(AnswerReception, ErrorStatusesSetResultAndRaiseConditions) {
-  struct Row {
-    const char* name;
-    char letter;
-    const char* number;
-    std::int32_t extended;
-    std::vector<std::int32_t> statuses;
-  } rows[] = {
-      {"paper out", 'P', "0000", extended::PaperOut, {status::PaperOut}},
-      {"cover open", 'C', "0000", extended::CoverOpen, {status::CoverOpen}},
-      {"error 105", 'X', "0105", extended::Error105, {status::Error105}},
-      {"other error number", 'X', "0042", 42, {}},
-      {"blank-led number", 'X', " 317", 317, {}},
-  };
-  for (const Row& row : rows) {
+  for (const RegisterError& row : kRegisterErrors) {
     events.statuses.clear();
     state.ResultCode = 0;
     reg.then(R::AckThen(R::ErrorStatus(row.letter, row.number)));
     EXPECT_EQ(link->SendCommand("=R1/$100", false), result::Extended) << row.name;
     EXPECT_EQ(state.ResultCode, result::Extended) << row.name;
     EXPECT_EQ(state.ResultCodeExtended, row.extended) << row.name;
-    EXPECT_EQ(events.statuses, row.statuses) << row.name;
+    std::vector<std::int32_t> raised;
+    if (row.raised) raised.push_back(*row.raised);
+    EXPECT_EQ(events.statuses, raised) << row.name;
     EXPECT_TRUE(events.errors.empty()) << row.name;  // no ErrorEvent in synchronous use
   }
 }
@@ -55,8 +62,8 @@ TEST_F(AnswerReception, StatusWithFurtherAnswerIsFollowedByTheNext) {
 
 TEST_F(AnswerReception, FurtherAnswerAlreadyWaitingIsKept) {
   // The second data line arrives while the host still handles the first.
-  events.on_data = [&](const std::u16string& line) {
-    if (line == u"one") loop.advance(5);
+  events.onEvent = [&](const std::string& event) {
+    if (event == "ReceiveDataEvent one") loop.advance(5);
   };
   reg.then({{1, {ACK}}, {20, R::Frame("|one")}, {22, R::Frame("|two")}, {400, R::Status()}});
   EXPECT_EQ(link->SendCommand("<</?D", false), result::Success);
@@ -88,13 +95,8 @@ TEST_F(AnswerReception, UnreadableDataAnswerIsRefused) {
   // The length field claims more than the frame holds; the check is right.
   Bytes lying = R::Frame("D12");
   lying[4] = '5';
-  std::uint8_t check = 0;
-  for (std::size_t i = 0; i + 3 < lying.size(); ++i) check ^= lying[i];
-  const char* hex = "0123456789ABCDEF";
-  lying[lying.size() - 3] = static_cast<std::uint8_t>(hex[check >> 4]);
-  lying[lying.size() - 2] = static_cast<std::uint8_t>(hex[check & 15]);
 
-  state.ReceiveBuffer = lying;
+  state.ReceiveBuffer = Rechecked(lying);
   EXPECT_EQ(link->ReceiveAnswer(true), result::AnswerRefused);
   EXPECT_TRUE(traced("< - Risposta DRIVER KO= NACK"));
   EXPECT_EQ(link->ReplyByte(), NACK);
@@ -103,8 +105,7 @@ TEST_F(AnswerReception, UnreadableDataAnswerIsRefused) {
 }
 
 TEST_F(AnswerReception, RefusedAnswerIsRecoveredByTheNextWait) {
-  Bytes bad = R::Status();
-  bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';
+  const Bytes bad = WithWrongCheck(R::Status());
   reg.then({{1, {ACK}}, {20, bad}, {500, R::Status('0', '4', '0')}});
   EXPECT_EQ(link->SendCommand("=T1", false), result::Success);
   EXPECT_TRUE(traced("< - Risposta BCC KO= NACK"));
@@ -164,7 +165,7 @@ TEST_F(AnswerReception, AsynchronousErrorGoesToTheHost) {
   };
   for (const Row& row : rows) {
     events.errors.clear();
-    events.error_response = row.response;
+    events.answerErrorsWith(row.response);
     state.CommandQueue = {"0000000007=R1/$100", "0000000008=T1"};
     state.QueueLast = 1;
     state.QueueNext = 0;
@@ -194,19 +195,7 @@ TEST_F(AnswerReception, ReceiveAnswerStopsReceiveEvents) {
 }
 
 TEST_F(AnswerReception, ClearingWaitEndsWhenTheRegisterReportsTheConditionCleared) {
-  struct Row {
-    const char* name;
-    char letter;
-    const char* number;
-    std::int32_t raised;
-    std::int32_t cleared;
-  } rows[] = {
-      {"paper", 'P', "0000", status::PaperOut, status::PaperReplaced},
-      {"cover", 'C', "0000", status::CoverOpen, status::CoverClosed},
-      {"error 105", 'X', "0105", status::Error105, status::Error105Cleared},
-      {"other error", 'X', "0042", -1, status::Idle},
-  };
-  for (const Row& row : rows) {
+  for (const RegisterError& row : kRegisterErrors) {
     events.statuses.clear();
     // The register repeats its error status, then reports the condition cleared.
     reg.then({{1, {ACK}},
@@ -219,7 +208,7 @@ TEST_F(AnswerReception, ClearingWaitEndsWhenTheRegisterReportsTheConditionCleare
     EXPECT_EQ(state.ResultCode, result::Success) << row.name;
     EXPECT_EQ(state.ResultCodeExtended, 0) << row.name;
     std::vector<std::int32_t> expected;
-    if (row.raised >= 0) expected.push_back(row.raised);
+    if (row.raised) expected.push_back(*row.raised);
     expected.push_back(row.cleared);
     EXPECT_EQ(events.statuses, expected) << row.name;
   }

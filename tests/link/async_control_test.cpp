@@ -70,7 +70,7 @@ TEST_F(AsyncControl, ReceiptErrorArrivesInQueueOrder) {
 // completion and is left in AnswerData.
 TEST_F(AsyncControl, DirectIOIsCompletedThroughTheQueue) {
   answerFor = [](const std::string& command) {
-    return command == "<</?s" ? DataAnswer("0000021234") : OkStatus();
+    return command == "<</?s" ? R::Frame("D0000021234") : R::Status();
   };
   control->state().AnswerData = "EARLIER";
   std::int32_t data = 1;
@@ -98,17 +98,17 @@ TEST_F(AsyncControl, HandlerClosingTheControl) {
   } rows[] = {
       {"completion",
        "=R1/$1",
-       OkStatus(),
+       R::Status(),
        "OutputCompleteEvent 1",
        {"OutputCompleteEvent 1", "ErrorEvent 112 0 0 0"}},
       {"register error",
        "=R1/$1",
-       ErrorStatus('X', 42),
+       R::ErrorStatus('X', "0042"),
        "ErrorEvent 114 42 0 12",
        {"ErrorEvent 114 42 0 12", "ErrorEvent 112 0 0 0"}},
       {"error entry",
        "ERROR000114000205",
-       OkStatus(),
+       R::Status(),
        "ErrorEvent 114 205 0 12",
        {"ErrorEvent 114 205 0 12", "ErrorEvent 112 0 0 0"}},
   };
@@ -120,7 +120,7 @@ TEST_F(AsyncControl, HandlerClosingTheControl) {
     events.log.clear();
     const Bytes first_answer = row.first_answer;
     answerFor = [&](const std::string& command) {
-      return command == "=R1/$1" ? first_answer : OkStatus();
+      return command == "=R1/$1" ? first_answer : R::Status();
     };
     events.onEvent = [&](const std::string& event) {
       if (event == row.close_on) control->TMVClose();
@@ -141,7 +141,7 @@ TEST_F(AsyncControl, HandlerClosingTheControl) {
 // goes on afterwards, and receive completion does not run inside it.
 TEST_F(AsyncControl, HandlerExchangingWithTheRegister) {
   answerFor = [](const std::string& command) {
-    return command == "<</?d" ? DataAnswer("06/12/26 18:30") : OkStatus();
+    return command == "<</?d" ? R::Frame("D06/12/26 18:30") : R::Status();
   };
   std::u16string date;
   events.onEvent = [&](const std::string& event) {
@@ -169,7 +169,7 @@ TEST_F(AsyncControl, ReopeningForgetsTheAwaitedAnswer) {
   control->TMVClose();
   open();
   answerFor = [](const std::string& command) {
-    return command == "<</?d" ? DataAnswer("06/12/26 18:30") : OkStatus();
+    return command == "<</?d" ? R::Frame("D06/12/26 18:30") : R::Status();
   };
   std::u16string date;
   EXPECT_EQ(control->GetDate(date), 0);

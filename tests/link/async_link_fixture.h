@@ -10,21 +10,19 @@
 #include "automation/result_codes.h"
 #include "control/link/link_limits.h"
 #include "tests/link/link_fixture.h"
-#include "tests/support/control_fixture.h"
 
 namespace velka::testing {
 
 class AsyncLinkTest : public LinkTest {
  protected:
-  using R = ScriptedRegister;
   using Log = std::vector<std::string>;
   using QueueState = RegisterLink::QueueState;
 
   void SetUp() override {
     LinkTest::SetUp();
     state.AsyncMode = true;
-    state.events = &recorded;
-    recorded.onEvent = [this](const std::string&) { event_times.push_back(loop.now()); };
+    events.errorResponse = nullptr;  // the response the control presets stands
+    events.onEvent = [this](const std::string&) { event_times.push_back(loop.now()); };
   }
 
   void queue(std::initializer_list<const char*> commands) {
@@ -47,8 +45,7 @@ class AsyncLinkTest : public LinkTest {
     return frame;
   }
 
-  RecordingEvents recorded;
-  std::vector<Millis> event_times;  // one per entry of recorded.log
+  std::vector<Millis> event_times;  // one per entry of events.log
 };
 
 }  // namespace velka::testing

@@ -10,8 +10,6 @@
 namespace velka::testing {
 namespace {
 
-using link::ACK;
-
 class AsyncPortEvents : public AsyncLinkTest {};
 
 TEST_F(AsyncPortEvents, LineErrorsAreClearedWithoutEventOrTrace) {
@@ -38,16 +36,16 @@ TEST_F(AsyncPortEvents, LineErrorsAreClearedWithoutEventOrTrace) {
   queue({"=R1/$1"});
   loop.advance(200);
   ASSERT_EQ(link->queueState(), QueueState::AwaitingAnswer);
-  const std::size_t trace_lines = sink.lines.size();
+  const std::size_t lines_before = trace_lines.size();
   for (const Row& row : rows) {
     const int before = port.clearLineErrorsCount();
     port.signalLineError(row.code);
     EXPECT_EQ(port.clearLineErrorsCount() - before, row.cleared ? 1 : 0) << row.code;
   }
-  EXPECT_EQ(sink.lines.size(), trace_lines);
-  EXPECT_TRUE(recorded.log.empty());
+  EXPECT_EQ(trace_lines.size(), lines_before);
+  EXPECT_TRUE(events.log.empty());
   ASSERT_TRUE(settle());
-  EXPECT_EQ(recorded.log, (Log{"OutputCompleteEvent 1", "StatusUpdateEvent 1001"}));
+  EXPECT_EQ(events.log, (Log{"OutputCompleteEvent 1", "StatusUpdateEvent 1001"}));
 }
 
 // The synchronous exchange keeps the receive threshold at 0: bytes that come after its answer
@@ -58,7 +56,7 @@ TEST_F(AsyncPortEvents, NoReceiveEventsInSynchronousUse) {
   EXPECT_EQ(link->SendCommand("=R1/$1", false), result::Success);
   EXPECT_EQ(port.receiveThreshold(), 0);
   loop.advance(2000);
-  EXPECT_TRUE(recorded.log.empty());
+  EXPECT_TRUE(events.log.empty());
   EXPECT_EQ(port.bytesWaiting(), R::Status().size());
   EXPECT_EQ(state.QueueLast, -1);
 }
@@ -68,7 +66,7 @@ TEST_F(AsyncPortEvents, ReceiveEventWithoutAnEntryIsIgnored) {
   port.sendAfter(0, R::Status());
   port.setReceiveThreshold(1);
   loop.advance(5000);
-  EXPECT_TRUE(recorded.log.empty());
+  EXPECT_TRUE(events.log.empty());
   EXPECT_EQ(port.receiveThreshold(), 0);
   EXPECT_EQ(port.bytesWaiting(), R::Status().size());
 }

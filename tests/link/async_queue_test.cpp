@@ -11,8 +11,6 @@
 namespace velka::testing {
 namespace {
 
-using link::ACK;
-
 class AsyncQueue : public AsyncLinkTest {};
 
 TEST_F(AsyncQueue, ThreeCommandsAreSentOneByOneAndTheQueueDrains) {
@@ -34,8 +32,8 @@ TEST_F(AsyncQueue, ThreeCommandsAreSentOneByOneAndTheQueueDrains) {
   for (std::size_t i = 1; i < 3; ++i) {
     EXPECT_EQ(reg.frameTimes()[i] - reg.frameTimes()[i - 1], 20 + link::kQueuePumpMs) << i;
   }
-  EXPECT_EQ(recorded.log, (Log{"OutputCompleteEvent 1", "OutputCompleteEvent 2",
-                               "OutputCompleteEvent 3", "StatusUpdateEvent 1001"}));
+  EXPECT_EQ(events.log, (Log{"OutputCompleteEvent 1", "OutputCompleteEvent 2",
+                             "OutputCompleteEvent 3", "StatusUpdateEvent 1001"}));
   EXPECT_EQ(link->queueState(), QueueState::Empty);
   EXPECT_EQ(state.QueueLast, -1);
   EXPECT_EQ(state.CommandQueue, std::vector<std::string>{""});
@@ -48,8 +46,8 @@ TEST_F(AsyncQueue, ThreeCommandsAreSentOneByOneAndTheQueueDrains) {
   EXPECT_EQ(state.OutputID, 1);
   EXPECT_EQ(state.CommandQueue, std::vector<std::string>{"0000000001=C2"});
   ASSERT_TRUE(settle());
-  EXPECT_EQ(recorded.log.back(), "StatusUpdateEvent 1001");
-  EXPECT_EQ(recorded.log.end()[-2], "OutputCompleteEvent 1");
+  EXPECT_EQ(events.log.back(), "StatusUpdateEvent 1001");
+  EXPECT_EQ(events.log.end()[-2], "OutputCompleteEvent 1");
 }
 
 // An entry is never sent again while its answer may still come: a command queued meanwhile
@@ -63,11 +61,11 @@ TEST_F(AsyncQueue, NoSecondTransmissionWhileAnAnswerIsAwaited) {
   loop.advance(3000);
   EXPECT_EQ(reg.commands(), std::vector<std::string>{"=R1/$1"});
   EXPECT_EQ(link->queueState(), QueueState::AwaitingAnswer);
-  EXPECT_TRUE(recorded.log.empty());
+  EXPECT_TRUE(events.log.empty());
 
   ASSERT_TRUE(settle());
   EXPECT_EQ(reg.commands(), (std::vector<std::string>{"=R1/$1", "=R1/$2"}));
-  EXPECT_EQ(recorded.log,
+  EXPECT_EQ(events.log,
             (Log{"OutputCompleteEvent 1", "OutputCompleteEvent 2", "StatusUpdateEvent 1001"}));
 }
 
@@ -90,7 +88,7 @@ TEST_F(AsyncQueue, AnswerWithTheAckIsEvaluatedAtTheHandOff) {
   reg.always(R::Only(R::Join({{ACK}, R::Status()})));
   queue({"=R1/$1", "=T1"});
   ASSERT_TRUE(settle(5000));
-  EXPECT_EQ(recorded.log,
+  EXPECT_EQ(events.log,
             (Log{"OutputCompleteEvent 1", "OutputCompleteEvent 2", "StatusUpdateEvent 1001"}));
   EXPECT_EQ(event_times[0], reg.frameTimes()[0] + 5);
 }
@@ -103,13 +101,13 @@ TEST_F(AsyncQueue, CommandWithoutAnswerCompletesWhenSent) {
     bool async_off;  // the host switched asynchronous mode off with the entry queued
   } rows[] = {{"V frame", "=W1", false}, {"sent synchronously", "=R1/$1", true}};
   for (const Row& row : rows) {
-    recorded.log.clear();
+    events.log.clear();
     reg.always(R::AckThen(R::Status()));
     state.AsyncMode = true;
     queue({row.command});
     state.AsyncMode = !row.async_off;
     ASSERT_TRUE(settle(20000)) << row.name;
-    EXPECT_EQ(recorded.log, (Log{"OutputCompleteEvent 1", "StatusUpdateEvent 1001"})) << row.name;
+    EXPECT_EQ(events.log, (Log{"OutputCompleteEvent 1", "StatusUpdateEvent 1001"})) << row.name;
   }
 }
 
@@ -122,13 +120,13 @@ TEST_F(AsyncQueue, MissingAnswerIsReportedByTheDataTimer) {
     Millis limit_ms;
   } rows[] = {{"=T1/$5", link::kQueuedAnswerMs}, {"=R1/$1/=T4", link::kLongQueuedAnswerMs}};
   for (const Row& row : rows) {
-    recorded.log.clear();
+    events.log.clear();
     event_times.clear();
     state.QueueLast = -1;
     reg.then(R::Only({ACK}, 5));
     queue({row.command});
     ASSERT_TRUE(settle()) << row.command;
-    EXPECT_EQ(recorded.log, Log{"ErrorEvent 112 0 0 0"}) << row.command;
+    EXPECT_EQ(events.log, Log{"ErrorEvent 112 0 0 0"}) << row.command;
     EXPECT_EQ(event_times[0] - (reg.frameTimes().back() + 5), row.limit_ms) << row.command;
     EXPECT_EQ(state.ResultCode, result::Timeout);
     EXPECT_EQ(state.ErrorOutID, 1);
@@ -144,14 +142,14 @@ TEST_F(AsyncQueue, MissingAnswerIsReportedByTheDataTimer) {
   ASSERT_TRUE(settle());
   EXPECT_EQ(std::vector<std::string>(reg.commands().begin() + sent, reg.commands().end()),
             (std::vector<std::string>{"=R1/$1/=T4", "=C1"}));
-  EXPECT_EQ(recorded.log.back(), "StatusUpdateEvent 1001");
+  EXPECT_EQ(events.log.back(), "StatusUpdateEvent 1001");
 }
 
 TEST_F(AsyncQueue, LateAnswerStillCompletesTheEntry) {
   reg.then({{1, {ACK}}, {link::kQueuedAnswerMs + 1000, R::Status()}});
   queue({"=R1/$1"});
   ASSERT_TRUE(loop.runUntil([&] { return state.QueueLast == -1; }, 60'000));
-  EXPECT_EQ(recorded.log,
+  EXPECT_EQ(events.log,
             (Log{"ErrorEvent 112 0 0 0", "OutputCompleteEvent 1", "StatusUpdateEvent 1001"}));
   EXPECT_EQ(reg.commands().size(), 1u);
 }
@@ -161,11 +159,11 @@ TEST_F(AsyncQueue, LateAnswerStillCompletesTheEntry) {
 TEST_F(AsyncQueue, UnacknowledgedCommandIsReportedByThePump) {
   // Silent register.
   queue({"=R1/$1"});
-  recorded.errorResponse = [&](std::int32_t preset) {
-    return recorded.log.size() == 1 ? preset : kErrorResponseClear;
+  events.errorResponse = [&](std::int32_t preset) {
+    return events.log.size() == 1 ? preset : kErrorResponseClear;
   };
   ASSERT_TRUE(settle());
-  ASSERT_EQ(recorded.log, (Log{"ErrorEvent 112 0 0 0", "ErrorEvent 112 0 0 0"}));
+  ASSERT_EQ(events.log, (Log{"ErrorEvent 112 0 0 0", "ErrorEvent 112 0 0 0"}));
   const auto frames = framesWritten();
   ASSERT_EQ(frames.size(), 6u);
   EXPECT_EQ(frames[3].at - event_times[0], link::kQueuePumpMs);
@@ -185,15 +183,15 @@ TEST_F(AsyncQueue, UnacknowledgedCommandIsReportedByThePump) {
 TEST_F(AsyncQueue, ErrorEntryIsReportedInItsTurn) {
   reg.always(R::AckThen(R::Status()));
   int refusals = 1;
-  recorded.errorResponse = [&](std::int32_t preset) { return refusals-- > 0 ? 0 : preset; };
+  events.errorResponse = [&](std::int32_t preset) { return refusals-- > 0 ? 0 : preset; };
   std::vector<std::int32_t> error_out_ids;
-  recorded.onEvent = [&](const std::string& event) {
+  events.onEvent = [&](const std::string& event) {
     event_times.push_back(loop.now());
     if (event.starts_with("ErrorEvent")) error_out_ids.push_back(state.ErrorOutID);
   };
   queue({"=R1/$1", "ERROR000114000205", "=R1/$2"});
   ASSERT_TRUE(settle());
-  EXPECT_EQ(recorded.log,
+  EXPECT_EQ(events.log,
             (Log{"OutputCompleteEvent 1", "ErrorEvent 114 205 0 12", "ErrorEvent 114 205 0 12",
                  "OutputCompleteEvent 3", "StatusUpdateEvent 1001"}));
   EXPECT_EQ(event_times[2] - event_times[1], link::kQueuePumpMs);
@@ -243,13 +241,13 @@ TEST_F(AsyncQueue, RegisterErrorIsReportedOnce) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ScriptedPort fresh_port{loop};
-    recorded.log.clear();
-    recorded.errorResponse = nullptr;
-    if (row.response >= 0) recorded.errorResponse = [&](std::int32_t) { return row.response; };
+    events.log.clear();
+    events.errorResponse = nullptr;
+    if (row.response >= 0) events.answerErrorsWith(row.response);
     state = ControlState{};
     state.LinkFree = true;
     state.AsyncMode = true;
-    state.events = &recorded;
+    state.events = &events;
     ASSERT_TRUE(fresh_port.open(1, 9600));
     ScriptedRegister fresh_reg{fresh_port};
     fresh_reg.then(R::AckThen(row.answer)).always(R::AckThen(R::Status()));
@@ -262,7 +260,7 @@ TEST_F(AsyncQueue, RegisterErrorIsReportedOnce) {
           return q == QueueState::Empty || q == QueueState::Halted;
         },
         60'000);
-    EXPECT_EQ(recorded.log, row.events);
+    EXPECT_EQ(events.log, row.events);
     EXPECT_EQ(fresh_reg.commands(), row.sent);
     EXPECT_EQ(state.ErrorOutID, 1);
   }
@@ -279,7 +277,7 @@ TEST_F(AsyncQueue, RefusedAnswerIsAwaitedAgainWithinBounds) {
       {"refused three times", 3, {"ErrorEvent 111 0 0 0"}},
   };
   for (const Row& row : rows) {
-    recorded.log.clear();
+    events.log.clear();
     state.QueueLast = -1;
     ScriptedRegister::Reply reply{{1, {ACK}}};
     for (int i = 0; i < row.garbled; ++i) reply.push_back({20 + 500 * i, Garbled(R::Status())});
@@ -288,7 +286,7 @@ TEST_F(AsyncQueue, RefusedAnswerIsAwaitedAgainWithinBounds) {
     const std::size_t sent = reg.commands().size();
     queue({"=R1/$1"});
     ASSERT_TRUE(settle(60'000)) << row.name;
-    EXPECT_EQ(recorded.log, row.events) << row.name;
+    EXPECT_EQ(events.log, row.events) << row.name;
     EXPECT_TRUE(traced("< - Risposta BCC KO= NACK")) << row.name;
     EXPECT_EQ(reg.commands().size(), sent + 1) << "the command is not sent again";
   }
@@ -298,7 +296,7 @@ TEST_F(AsyncQueue, RefusedAnswerIsAwaitedAgainWithinBounds) {
 TEST_F(AsyncQueue, CommandQueuedWhenTheQueueDrainsIsKept) {
   reg.always(R::AckThen(R::Status()));
   bool queued_again = false;
-  recorded.onEvent = [&](const std::string& event) {
+  events.onEvent = [&](const std::string& event) {
     if (event == "StatusUpdateEvent 1001" && !queued_again) {
       queued_again = true;
       EXPECT_EQ(link->SendCommand("=C1", false), 0);
@@ -306,9 +304,9 @@ TEST_F(AsyncQueue, CommandQueuedWhenTheQueueDrainsIsKept) {
   };
   queue({"=R1/$1"});
   ASSERT_TRUE(settle());
-  ASSERT_TRUE(loop.runUntil([&] { return recorded.log.size() == 4; }, 10'000));
-  EXPECT_EQ(recorded.log, (Log{"OutputCompleteEvent 1", "StatusUpdateEvent 1001",
-                               "OutputCompleteEvent 1", "StatusUpdateEvent 1001"}));
+  ASSERT_TRUE(loop.runUntil([&] { return events.log.size() == 4; }, 10'000));
+  EXPECT_EQ(events.log, (Log{"OutputCompleteEvent 1", "StatusUpdateEvent 1001",
+                             "OutputCompleteEvent 1", "StatusUpdateEvent 1001"}));
   EXPECT_EQ(reg.commands(), (std::vector<std::string>{"=R1/$1", "=C1"}));
 }
 

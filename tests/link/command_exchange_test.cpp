@@ -9,10 +9,6 @@
 namespace velka::testing {
 namespace {
 
-using R = ScriptedRegister;
-using link::ACK;
-using link::NACK;
-
 class CommandExchange : public LinkTest {};
 
 TEST_F(CommandExchange, AcknowledgedAndAnswered) {
@@ -55,7 +51,7 @@ TEST_F(CommandExchange, SilentRegisterTimesOutAfterThreeAttempts) {
   } cases[] = {{"?s", link::kAckWaitMs}, {">c}1", link::kLongAckWaitMs}};
   for (const Case& c : cases) {
     port.clearWritten();
-    sink.lines.clear();
+    trace_lines.clear();
     const Millis start = loop.now();
     EXPECT_EQ(link->SendCommand(c.command, false), result::Timeout) << c.command;
     const Millis elapsed = loop.now() - start;

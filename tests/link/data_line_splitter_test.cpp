@@ -7,7 +7,7 @@
 
 #include "control/link/frame_codec.h"
 #include "control/link/link_limits.h"
-#include "tests/support/scripted_port.h"
+#include "tests/support/scripted_register.h"
 
 namespace velka::link {
 namespace {

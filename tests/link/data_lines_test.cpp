@@ -9,9 +9,6 @@
 namespace velka::testing {
 namespace {
 
-using R = ScriptedRegister;
-using link::ACK;
-
 class DataLines : public LinkTest {
  protected:
   static std::string Line(std::size_t length, char fill) { return std::string(length, fill); }
@@ -136,14 +133,18 @@ TEST_F(DataLines, EndlessLineIsRefusedWithBoundedMemory) {
 
 TEST_F(DataLines, HandlersCallingBackIntoTheLink) {
   std::vector<std::int32_t> nested;
-  events.on_data = [&](const std::u16string&) { nested.push_back(link->SendCommand("?s", true)); };
+  events.onEvent = [&](const std::string& event) {
+    if (event.starts_with("ReceiveDataEvent")) nested.push_back(link->SendCommand("?s", true));
+  };
   reg.then({{1, R::Join({{ACK}, CrLf(Line(33, 'a')), CrLf("b")})}, {20, R::Status()}});
   EXPECT_EQ(link->SendCommand("<</?D", false), result::Success);
   EXPECT_EQ(nested, (std::vector<std::int32_t>{result::LinkBusy, result::LinkBusy}));
   EXPECT_EQ(reg.commands().size(), 1u);
 
   // A handler that closes the port (TMVClose) ends the exchange at once.
-  events.on_data = [&](const std::u16string&) { port.close(); };
+  events.onEvent = [&](const std::string& event) {
+    if (event.starts_with("ReceiveDataEvent")) port.close();
+  };
   reg.then({{1, R::Join({{ACK}, CrLf(Line(33, 'a'))})}, {20000, R::Status()}});
   const Millis start = loop.now();
   EXPECT_EQ(link->SendCommand("<</?D", false), result::Timeout);

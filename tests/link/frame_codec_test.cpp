@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tests/support/block_check.h"
+
 namespace velka::link {
 namespace {
 
@@ -94,6 +96,22 @@ TEST(FrameCodec, BlockCheckBoundaries) {
   // Buffers too short to hold anything before the check digits.
   EXPECT_EQ(BlockCheck({}), 0);
   EXPECT_EQ(BlockCheck(Hex({0x02, 0x41, 0x42})), 0);
+}
+
+// The codec's check against the tests' own, which every scripted answer is closed with.
+TEST(FrameCodec, BlockCheckAgreesWithTheTestsOwnCheck) {
+  const std::string texts[] = {
+      "", "?d", ">>/?S", std::string("A\x03Z", 3), "\x80\xFF\x02x", std::string(999, 'x')};
+  for (const std::string& text : texts) {
+    for (std::int16_t sequence = 0; sequence < 10; ++sequence) {
+      std::int16_t pack = sequence;
+      const Bytes frame = BuildCommandFrame(text, pack);
+      EXPECT_TRUE(testing::BlockCheckMatches(frame)) << text.size() << " " << sequence;
+      Bytes with_ack{ACK};
+      with_ack.insert(with_ack.end(), frame.begin(), frame.end());
+      EXPECT_EQ(BlockCheck(with_ack), testing::ExpectedBlockCheck(with_ack)) << text.size();
+    }
+  }
 }
 
 TEST(FrameCodec, DecodeCheckValueUpperCaseOnly) {

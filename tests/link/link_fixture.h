@@ -3,60 +3,31 @@
 // the control's events recorded.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "control/core/control_events.h"
+#include "automation/result_codes.h"
 #include "control/core/control_state.h"
 #include "control/core/trace_writer.h"
 #include "control/link/frame_codec.h"
 #include "control/link/register_link.h"
+#include "tests/support/memory_trace_sink.h"
+#include "tests/support/recording_events.h"
 #include "tests/support/scripted_port.h"
+#include "tests/support/scripted_register.h"
 #include "tests/support/virtual_event_loop.h"
 
 namespace velka::testing {
 
-class MemoryTrace : public TraceSink {
- public:
-  bool writeLine(std::string_view line) override {
-    lines.emplace_back(line);
-    return true;
-  }
-  std::vector<std::string> lines;
-};
-
-class RecordedEvents : public ControlEvents {
- public:
-  void StatusUpdateEvent(std::int32_t Status) override {
-    statuses.push_back(Status);
-    if (on_status) on_status(Status);
-  }
-  void ErrorEvent(std::int32_t ResultCode, std::int32_t ResultCodeExtended, std::int32_t,
-                  std::int32_t& pErrorResponse) override {
-    errors.push_back({ResultCode, ResultCodeExtended});
-    pErrorResponse = error_response;
-  }
-  void ReceiveDataEvent(const std::u16string& pString) override {
-    data.push_back(pString);
-    if (on_data) on_data(pString);
-  }
-
-  struct Error {
-    std::int32_t code;
-    std::int32_t extended;
-  };
-  std::vector<std::int32_t> statuses;
-  std::vector<Error> errors;
-  std::vector<std::u16string> data;
-  std::int32_t error_response = kErrorResponseClear;
-  std::function<void(std::int32_t)> on_status;
-  std::function<void(const std::u16string&)> on_data;
-};
+// The link's bytes by name, for the tests' scripts.
+using link::ACK;
+using link::NACK;
 
 class LinkTest : public ::testing::Test {
  protected:
+  using R = ScriptedRegister;
+
   LinkTest() : trace(state.TraceOn, [] { return LocalDateTime{2026, 12, 6, 10, 30, 0}; }) {}
 
   void SetUp() override {
@@ -64,6 +35,7 @@ class LinkTest : public ::testing::Test {
     state.LinkFree = true;
     state.TraceOn = true;
     state.events = &events;
+    events.answerErrorsWith(kErrorResponseClear);
     trace.setSink(&sink);
     link = std::make_unique<RegisterLink>(state, loop, port, trace);
   }
@@ -71,10 +43,7 @@ class LinkTest : public ::testing::Test {
   // Trace lines as mark ("<" or ">") + message, without the date.
   std::vector<std::string> traceMessages() const {
     std::vector<std::string> out;
-    for (const std::string& line : sink.lines) {
-      const auto message = line.find(" - ");
-      out.push_back(message == std::string::npos ? line : line.substr(0, 1) + line.substr(message));
-    }
+    for (const std::string& line : trace_lines) out.push_back(TraceMessage(line).value_or(line));
     return out;
   }
   bool traced(const std::string& mark_and_message) const {
@@ -99,9 +68,10 @@ class LinkTest : public ::testing::Test {
   ScriptedPort port{loop};
   ScriptedRegister reg{port};
   ControlState state;
-  MemoryTrace sink;
+  std::vector<std::string> trace_lines;
+  MemoryTraceSink sink{trace_lines};
   TraceWriter trace;
-  RecordedEvents events;
+  RecordingEvents events;
   std::unique_ptr<RegisterLink> link;
 };
 

@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,7 +21,8 @@
 #include "control/link/register_link.h"
 #include "platform/posix/poll_event_loop.h"
 #include "platform/posix/posix_serial_port.h"
-#include "tests/support/scripted_port.h"
+#include "tests/support/scripted_register.h"
+#include "tests/support/temporary_home.h"
 
 namespace velka::testing {
 namespace {
@@ -77,7 +77,7 @@ class PtyRegister {
     frame_.push_back(byte);
     if (byte != ETX) return;
     in_frame_ = false;
-    const std::string command(frame_.begin() + 7, frame_.end() - 4);
+    const std::string command = ScriptedRegister::Read(frame_).command;
     frame_.clear();
     commands.push_back(command);
     if (hang_up_) {
@@ -112,13 +112,7 @@ class RealPort : public ::testing::Test {
   RealPort() : trace(state.TraceOn, nullptr) {}
 
   void SetUp() override {
-    char folder[] = "/tmp/velka-link-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    home_ = folder;
-    ::setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
-    ::setenv("HOME", home_.c_str(), 1);
-
+    ASSERT_TRUE(home.ok());
     ASSERT_TRUE(reg.ready()) << "no pseudo-terminal";
     ASSERT_TRUE(port.openDevice(reg.slavePath(), 9600)) << port.lastError();
     state.LinkFree = true;
@@ -128,7 +122,6 @@ class RealPort : public ::testing::Test {
   void TearDown() override {
     link.reset();
     port.close();
-    std::filesystem::remove_all(home_);
   }
 
   // Lets the register read what the control wrote last, within a bound.
@@ -137,7 +130,8 @@ class RealPort : public ::testing::Test {
     while (!done() && loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
   }
 
-  std::string home_;
+  TemporaryHome home{"velka-link",
+                     {{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"}, {"HOME", ""}}};
   PollEventLoop loop;
   PtyRegister reg{loop};
   PosixSerialPort port{loop};

@@ -194,7 +194,7 @@ TEST_F(FiscalReceipt, StatusAnswerDecidesWhetherThePaymentIsComplete) {
 
 TEST_F(FiscalReceipt, ShortOrFailedStatusAnswerEndsTheReceipt) {
   answerFor = [](const std::string& command) {
-    return command == "<</?s" ? DataAnswer("0000", 's') : OkStatus();
+    return command == "<</?s" ? R::Frame("s0000") : R::Status();
   };
   EXPECT_EQ(Total(0, Cu(5), "1"), 0);
   EXPECT_EQ(control->PrinterState(), 4);
@@ -202,7 +202,7 @@ TEST_F(FiscalReceipt, ShortOrFailedStatusAnswerEndsTheReceipt) {
   // The status request fails: the payment still succeeded.
   setPrinterState(2);
   answerFor = [](const std::string& command) {
-    return command == "<</?s" ? ErrorStatus('X', 9) : OkStatus();
+    return command == "<</?s" ? R::ErrorStatus('X', "0009") : R::Status();
   };
   EXPECT_EQ(Total(0, Cu(5), "1"), 0);
   EXPECT_EQ(control->ResultCode(), 0);
@@ -232,7 +232,7 @@ TEST_F(FiscalReceipt, VoidCancelsTheReceipt) {
 // A failing exchange is the method's result and the state stays.
 TEST_F(FiscalReceipt, FailedExchangeLeavesTheState) {
   answerFor = [](const std::string& command) {
-    return command == "=r" || command == "=k" ? ErrorStatus('X', 33) : OkStatus();
+    return command == "=r" || command == "=k" ? R::ErrorStatus('X', "0033") : R::Status();
   };
   EXPECT_EQ(Refund("RESO", Cu(1)), 114);
   EXPECT_EQ(control->ResultCodeExtended(), 33);
@@ -241,7 +241,7 @@ TEST_F(FiscalReceipt, FailedExchangeLeavesTheState) {
   EXPECT_EQ(control->PrinterState(), 2);
 
   commands.clear();
-  answerFor = [](const std::string&) { return ErrorStatus('X', 34); };
+  answerFor = [](const std::string&) { return R::ErrorStatus('X', "0034"); };
   EXPECT_EQ(Total(0, Cu(5), "1"), 114);
   EXPECT_EQ(commands, (Strings{"=T1/$5"}));  // no status request either
   EXPECT_EQ(control->PrinterState(), 2);

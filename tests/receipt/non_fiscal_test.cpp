@@ -65,7 +65,7 @@ TEST_F(NonFiscal, DataOfAnyLength) {
 
 TEST_F(NonFiscal, FirstFailingLineEndsTheCall) {
   answerFor = [](const std::string& command) {
-    return command == Line("DUE") ? ErrorStatus('X', 12) : OkStatus();
+    return command == Line("DUE") ? R::ErrorStatus('X', "0012") : R::Status();
   };
   EXPECT_EQ(Normal(u"UNO\nDUE\nTRE"), 114);
   EXPECT_EQ(control->ResultCode(), 114);
@@ -138,7 +138,7 @@ TEST_F(NonFiscalGate, AsynchronousErrors) {
 }
 
 TEST_F(NonFiscalGate, FailedOpeningLeavesTheState) {
-  answerFor = [](const std::string&) { return ErrorStatus('P', 0); };
+  answerFor = [](const std::string&) { return R::ErrorStatus('P', "0000"); };
   EXPECT_EQ(control->BeginNonFiscal(), 114);
   EXPECT_EQ(control->ResultCodeExtended(), 203);
   EXPECT_EQ(control->PrinterState(), 1);

@@ -79,7 +79,7 @@ class ReceiptFixture : public ControlFixture {
   // The register answers the receipt status request with these characters 5 and 6.
   void answerStatusWith(const std::string& characters_5_6) {
     answerFor = [characters_5_6](const std::string& command) {
-      return command == "<</?s" ? DataAnswer("0000" + characters_5_6 + "000123", 's') : OkStatus();
+      return command == "<</?s" ? R::Frame("s0000" + characters_5_6 + "000123") : R::Status();
     };
   }
 

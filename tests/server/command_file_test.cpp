@@ -58,7 +58,7 @@ TEST(CommandFileTest, LinesEndInCrLfLfOrCr) {
 TEST(CommandFileTest, ReadingRefusesWhatIsNotASmallRegularFile) {
   TempProgramFolder folder;
   const std::string ok = folder.path("ok.txt");
-  TempProgramFolder::Write(ok, "=K\r\n=C1\r\n");
+  TempProgramFolder::WriteFile(ok, "=K\r\n=C1\r\n");
   CommandFileContent content = ReadCommandFile(ok);
   EXPECT_EQ(content.status, CommandFileContent::Status::Read);
   EXPECT_EQ(content.lines, (std::vector<std::string>{"=K", "=C1"}));
@@ -76,7 +76,7 @@ TEST(CommandFileTest, ReadingRefusesWhatIsNotASmallRegularFile) {
   EXPECT_EQ(ReadCommandFile(pipe).status, CommandFileContent::Status::Unreadable);
 
   const std::string big = folder.path("big.txt");
-  TempProgramFolder::Write(big, std::string(kMaxCommandFileBytes + 1, 'x'));
+  TempProgramFolder::WriteFile(big, std::string(kMaxCommandFileBytes + 1, 'x'));
   EXPECT_EQ(ReadCommandFile(big).status, CommandFileContent::Status::TooLarge);
 }
 

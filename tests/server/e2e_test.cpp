@@ -71,8 +71,8 @@ class EndToEndTest : public ::testing::Test {
   }
 
   void WriteSettings(const std::string& keys = "", const std::string& port = "1") {
-    TempProgramFolder::Write(folder.path("TMVSERVER.INI"),
-                             "[Parameters]\r\nPort=" + port + "\r\nFrequence=1\r\n" + keys);
+    TempProgramFolder::WriteFile(folder.path("TMVSERVER.INI"),
+                                 "[Parameters]\r\nPort=" + port + "\r\nFrequence=1\r\n" + keys);
   }
 
   // Starts a server and waits until it polls.
@@ -90,7 +90,7 @@ class EndToEndTest : public ::testing::Test {
   // A command file as a point-of-sale program drops it: written aside, then renamed in.
   void Drop(const std::string& name, const std::string& content) {
     const std::string aside = input() + "." + name + ".part";
-    TempProgramFolder::Write(aside, content);
+    TempProgramFolder::WriteFile(aside, content);
     std::filesystem::rename(aside, input() + name);
   }
 
@@ -200,7 +200,7 @@ TEST_F(EndToEndTest, DataFileHoldsTheLastDataJobOnly) {
 TEST_F(EndToEndTest, StopLineFinishesTheJobRunsTheStopFileAndExits) {
   StartSim();
   WriteSettings();
-  TempProgramFolder::Write(folder.path("Stop.txt"), "<</?d\r\n");
+  TempProgramFolder::WriteFile(folder.path("Stop.txt"), "<</?d\r\n");
   StartServer(server);
   Drop("last.txt", "=R1/$1/(ACQUA)\r\n=T1/$1\r\nSTOP\r\n");
   const std::optional<int> status = server.WaitExit(kWaitMs);
@@ -223,7 +223,7 @@ TEST_F(EndToEndTest, StopLineFinishesTheJobRunsTheStopFileAndExits) {
 TEST_F(EndToEndTest, SignalRunsTheNormalShutdown) {
   StartSim();
   WriteSettings();
-  TempProgramFolder::Write(folder.path("Stop.txt"), "<</?d\r\n");
+  TempProgramFolder::WriteFile(folder.path("Stop.txt"), "<</?d\r\n");
   StartServer(server);
   server.Signal(SIGTERM);
   const std::optional<int> status = server.WaitExit(kWaitMs);

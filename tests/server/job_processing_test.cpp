@@ -45,7 +45,7 @@ TEST_F(JobServerTest, FailingLineStopsTheJobAndIsReported) {
   EXPECT_EQ(Log(), std::string(kStamp) + ";Error=112;Errore generico;Row 3;=T1\r\n");
   EXPECT_FALSE(ExistsInInput("Sale017.txt"));
   EXPECT_FALSE(ExistsInInput("Sale017.OK"));
-  EXPECT_EQ(TempProgramFolder::Read(unsent() + "200612061830Sale017.txt"), content);
+  EXPECT_EQ(TempProgramFolder::ReadFile(unsent() + "200612061830Sale017.txt"), content);
   EXPECT_EQ(view.last("lblErrore"), "Errore generico");
   EXPECT_EQ(view.last("tray icon"), "error");
   EXPECT_EQ(view.last("tray tooltip"), "Errore generico");
@@ -109,7 +109,7 @@ TEST_F(JobServerTest, OnlyAnExactStopLineIsNotSent) {
 
 TEST_F(JobServerTest, StopLineFinishesTheJobThenAsksForTheShutdown) {
   ASSERT_EQ(Start(), JobServer::StartResult::Running);
-  TempProgramFolder::Write(folder.path("Stop.txt"), "=C\r\n");
+  TempProgramFolder::WriteFile(folder.path("Stop.txt"), "=C\r\n");
   Job("a.txt", "");
   Job("b.txt", "");
   // The file the folder lists first asks for the shutdown; the other waits for the next run.
@@ -171,7 +171,7 @@ TEST_F(JobServerTest, TwoFailuresOfOneNameInAMinuteLeaveTheLaterCopy) {
   server->Tick();
   EXPECT_EQ(TempProgramFolder::Names(unsent()),
             (std::vector<std::string>{"200612061830Sale017.txt"}));
-  EXPECT_EQ(TempProgramFolder::Read(unsent() + "200612061830Sale017.txt"), "second\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(unsent() + "200612061830Sale017.txt"), "second\r\n");
 }
 
 TEST_F(JobServerTest, UnsentCopyInTheInputFolderIsNotTakenAsAJob) {
@@ -223,7 +223,7 @@ TEST_F(JobServerTest, ReadOnlyJobIsNeverSentTwice) {
 
   // Written anew by the point-of-sale program: a new job.
   ::chmod(path.c_str(), 0644);
-  TempProgramFolder::Write(path, "=C\r\n");
+  TempProgramFolder::WriteFile(path, "=C\r\n");
   server->Tick();
   EXPECT_EQ(control->sent, (std::vector<std::string>{"=K", "=C"}));
   EXPECT_FALSE(ExistsInInput("ro.txt"));

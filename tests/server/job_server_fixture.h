@@ -17,7 +17,7 @@ class JobServerTest : public ::testing::Test {
   using Reply = FakeRegisterControl::Reply;
 
   void WriteSettings(const std::string& keys) {
-    TempProgramFolder::Write(folder.path("TMVSERVER.INI"), "[Parameters]\r\n" + keys);
+    TempProgramFolder::WriteFile(folder.path("TMVSERVER.INI"), "[Parameters]\r\n" + keys);
   }
 
   JobServer::StartResult Start(Millis settle_ms = 0) {
@@ -47,15 +47,15 @@ class JobServerTest : public ::testing::Test {
   // Writes a command file into the input folder; returns its path.
   std::string Job(const std::string& name, const std::string& content) {
     const std::string path = input() + name;
-    TempProgramFolder::Write(path, content);
+    TempProgramFolder::WriteFile(path, content);
     return path;
   }
 
   std::string input() const { return server->settings().DirectoryInput; }
   std::string unsent() const { return server->settings().DirectoryOutput; }
-  std::string Log() const { return TempProgramFolder::Read(input() + "VelkaDriverServer.LOG"); }
+  std::string Log() const { return TempProgramFolder::ReadFile(input() + "VelkaDriverServer.LOG"); }
   std::string InInput(const std::string& name) const {
-    return TempProgramFolder::Read(input() + name);
+    return TempProgramFolder::ReadFile(input() + name);
   }
   bool ExistsInInput(const std::string& name) const {
     return TempProgramFolder::Exists(input() + name);

@@ -16,7 +16,7 @@ constexpr char kStamp[] = "06/12/2006 18:30";
 
 TEST_F(JobServerTest, StartUpOrder) {
   WriteSettings("BaudRate= 115200 \r\nPort=3\r\nFrequence=2.5\r\n");
-  TempProgramFolder::Write(folder.path("Avvio.txt"), "=A\r\n");
+  TempProgramFolder::WriteFile(folder.path("Avvio.txt"), "=A\r\n");
   ASSERT_EQ(Start(), JobServer::StartResult::Running);
   EXPECT_EQ(control->calls,
             (std::vector<std::string>{"TMVHighSpeed=True", "AsyncMode=False", "TMVOpen 3",
@@ -27,7 +27,7 @@ TEST_F(JobServerTest, StartUpOrder) {
   EXPECT_EQ(view.last("tray tooltip"), "Velka Server - TMV S.P.A.");
   // The start file stays; its results lie beside it.
   EXPECT_TRUE(TempProgramFolder::Exists(folder.path("Avvio.txt")));
-  EXPECT_EQ(TempProgramFolder::Read(folder.path("Avvio.OK")),
+  EXPECT_EQ(TempProgramFolder::ReadFile(folder.path("Avvio.OK")),
             std::string(kStamp) + ";Dump=0042\r\n");
   EXPECT_EQ(server->tmrFile().interval(), 2500);
   EXPECT_TRUE(server->tmrFile().isActive());
@@ -48,7 +48,7 @@ TEST_F(JobServerTest, ControlThatCannotBeMadeOrOpenedStopsTheStart) {
   server.reset();
   can_create = true;
   open_result = 115;
-  TempProgramFolder::Write(folder.path("Avvio.txt"), "=A\r\n");
+  TempProgramFolder::WriteFile(folder.path("Avvio.txt"), "=A\r\n");
   EXPECT_EQ(Start(), JobServer::StartResult::CannotOpen);
   EXPECT_TRUE(control->sent.empty());
   server->Shutdown();  // not running: the stop file is not run, the control not closed
@@ -91,7 +91,7 @@ TEST_F(JobServerTest, ZeroPeriodNeverPolls) {
 
 TEST_F(JobServerTest, ShutdownOrder) {
   ASSERT_EQ(Start(), JobServer::StartResult::Running);
-  TempProgramFolder::Write(folder.path("Stop.txt"), "=Z\r\n");
+  TempProgramFolder::WriteFile(folder.path("Stop.txt"), "=Z\r\n");
   control->calls.clear();
   server->RequestClose();
   EXPECT_TRUE(view.saw("window: close requested"));
@@ -118,16 +118,16 @@ TEST_F(JobServerTest, DataLinesOfAJobOnly) {
   const std::string data = server->settings().DataFilePath;
   Job("d1.txt", "=K\r\n<</?1\r\n");
   server->Tick();
-  EXPECT_EQ(TempProgramFolder::Read(data), "first\r\n\r\nlast\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(data), "first\r\n\r\nlast\r\n");
   Job("plain.txt", "=K\r\n");
   server->Tick();
-  EXPECT_EQ(TempProgramFolder::Read(data), "first\r\n\r\nlast\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(data), "first\r\n\r\nlast\r\n");
   Job("d2.txt", "<</?2\r\n");
   server->Tick();
-  EXPECT_EQ(TempProgramFolder::Read(data), "other\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(data), "other\r\n");
   Job("d3.txt", "<</?bad\r\n");
   server->Tick();
-  EXPECT_EQ(TempProgramFolder::Read(data), "partial\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(data), "partial\r\n");
   EXPECT_TRUE(ExistsInInput("d3.KO"));
 }
 
@@ -147,26 +147,26 @@ TEST_F(JobServerTest, DataFileThatCannotBeOpenedLosesNoJob) {
   std::filesystem::create_directories(folder.path("ODATA"));
   Job("e.txt", "<</?1\r\n");
   server->Tick();
-  EXPECT_EQ(TempProgramFolder::Read(server->settings().DataFilePath), "line\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(server->settings().DataFilePath), "line\r\n");
 }
 
 TEST_F(JobServerTest, DataFileIsClosedAtShutdown) {
   ASSERT_EQ(Start(), JobServer::StartResult::Running);
-  TempProgramFolder::Write(folder.path("Stop.txt"), "<</?1\r\n");
+  TempProgramFolder::WriteFile(folder.path("Stop.txt"), "<</?1\r\n");
   script = [](const std::string&) {
     Reply reply;
     reply.data_lines = {"at stop"};
     return reply;
   };
   server->Shutdown();
-  EXPECT_EQ(TempProgramFolder::Read(server->settings().DataFilePath), "at stop\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(server->settings().DataFilePath), "at stop\r\n");
 }
 
 TEST(DataDownloadTest, OpenFromTheFirstLineToTheEndOfTheJob) {
   testing::TempProgramFolder folder;
   std::filesystem::create_directories(folder.home());
   const std::string path = folder.path("TMVVelkaData.OUT");
-  TempProgramFolder::Write(path, "old\r\n");
+  TempProgramFolder::WriteFile(path, "old\r\n");
   DataDownload data(path);
   EXPECT_FALSE(data.DataFileOpen());
   data.ReceiveDataEvent("x");
@@ -174,7 +174,7 @@ TEST(DataDownloadTest, OpenFromTheFirstLineToTheEndOfTheJob) {
   data.ReceiveDataEvent("caf\xE9");
   data.Close();
   EXPECT_FALSE(data.DataFileOpen());
-  EXPECT_EQ(TempProgramFolder::Read(path), "x\r\ncaf\xE9\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(path), "x\r\ncaf\xE9\r\n");
 }
 
 // A command file still being written is taken only once it has been left alone.
@@ -184,7 +184,7 @@ TEST(CommandFileFinderTest, HalfWrittenFileIsTakenWhole) {
   PollEventLoop loop;
   CommandFileFinder finder(loop, kSettleMs);
   const std::string path = folder.path("in/job.txt");
-  TempProgramFolder::Write(path, "=K\r\n");
+  TempProgramFolder::WriteFile(path, "=K\r\n");
   // The point-of-sale program writes the rest a moment later, while the finder waits.
   auto writer =
       loop.createTimer([&] { std::ofstream(path, std::ios::binary | std::ios::app) << "=T1\r\n"; });
@@ -198,7 +198,7 @@ TEST(CommandFileFinderTest, HalfWrittenFileIsTakenWhole) {
   ASSERT_TRUE(found.has_value());
   EXPECT_EQ(*found, path);
   EXPECT_FALSE(writer->isActive());
-  EXPECT_EQ(TempProgramFolder::Read(path), "=K\r\n=T1\r\n");
+  EXPECT_EQ(TempProgramFolder::ReadFile(path), "=K\r\n=T1\r\n");
 }
 
 }  // namespace

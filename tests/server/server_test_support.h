@@ -16,6 +16,7 @@
 #include "automation/result_codes.h"
 #include "server/jobs/operator_view.h"
 #include "server/jobs/register_control.h"
+#include "tests/support/temporary_home.h"
 
 namespace velka::server::testing {
 
@@ -127,54 +128,20 @@ class RecordingView : public OperatorView {
 
 // A temporary program folder, with XDG_CONFIG_HOME, XDG_DATA_HOME, HOME and
 // VELKA_SERVER_HOME pointed into it; removed afterwards.
-class TempProgramFolder {
+class TempProgramFolder : public velka::testing::TemporaryHome {
  public:
-  TempProgramFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velka-server-XXXXXX");
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    root_ = pattern;
+  TempProgramFolder()
+      : TemporaryHome("velka-server", {{"XDG_CONFIG_HOME", "config"},
+                                       {"XDG_DATA_HOME", "data"},
+                                       {"HOME", "user"},
+                                       {"VELKA_SERVER_HOME", "prog"}}) {
     std::filesystem::create_directories(home());
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME", "VELKA_SERVER_HOME"}) {
-      const char* value = ::getenv(name);
-      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-    }
-    ::setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
-    ::setenv("HOME", (root_ + "/user").c_str(), 1);
-    ::setenv("VELKA_SERVER_HOME", home().c_str(), 1);
   }
-  ~TempProgramFolder() {
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-    std::error_code ignored;
-    // Read-only files left by a test must not stop the clean-up.
-    for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored)) {
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
-    }
-    std::filesystem::remove_all(root_, ignored);
-  }
-  TempProgramFolder(const TempProgramFolder&) = delete;
-  TempProgramFolder& operator=(const TempProgramFolder&) = delete;
 
-  const std::string& root() const { return root_; }
   // The program folder.
-  std::string home() const { return root_ + "/prog"; }
+  std::string home() const { return at("prog"); }
   std::string path(const std::string& relative) const { return home() + "/" + relative; }
 
-  static void Write(const std::string& path, const std::string& contents) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
   static std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
@@ -185,10 +152,6 @@ class TempProgramFolder {
     std::sort(names.begin(), names.end());
     return names;
   }
-
- private:
-  std::string root_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 }  // namespace velka::server::testing

@@ -30,10 +30,11 @@ TEST(ServerSettingsTest, FirstStartWithoutFileUsesDefaultsAndCreatesFolders) {
 
 TEST(ServerSettingsTest, KeysAreReadFromTheParametersSectionWithProfileRules) {
   TempProgramFolder folder;
-  TempProgramFolder::Write(folder.path("TMVSERVER.INI"),
-                           "[parameters]\r\nlanguage = English\r\nPORT=3\r\nBaudRate=\"115200\"\r\n"
-                           "Frequence=\r\nDirectoryInput=" +
-                               folder.root() + "/jobs\r\n");
+  TempProgramFolder::WriteFile(
+      folder.path("TMVSERVER.INI"),
+      "[parameters]\r\nlanguage = English\r\nPORT=3\r\nBaudRate=\"115200\"\r\n"
+      "Frequence=\r\nDirectoryInput=" +
+          folder.root() + "/jobs\r\n");
   ServerSettings s = ReadSettings(folder.home());
   EXPECT_EQ(s.Language, "English");
   EXPECT_EQ(s.LanguageOffset, 1000);
@@ -47,8 +48,8 @@ TEST(ServerSettingsTest, KeysAreReadFromTheParametersSectionWithProfileRules) {
 
 TEST(ServerSettingsTest, OnlyTheLastFolderLevelIsCreated) {
   TempProgramFolder folder;
-  TempProgramFolder::Write(folder.path("TMVSERVER.INI"),
-                           "[Parameters]\r\nDirectoryOutput=" + folder.root() + "/a/b\r\n");
+  TempProgramFolder::WriteFile(folder.path("TMVSERVER.INI"),
+                               "[Parameters]\r\nDirectoryOutput=" + folder.root() + "/a/b\r\n");
   ServerSettings s = ReadSettings(folder.home());
   EXPECT_EQ(s.DirectoryOutput, folder.root() + "/a/b/");
   EXPECT_FALSE(std::filesystem::exists(folder.root() + "/a"));
@@ -57,9 +58,9 @@ TEST(ServerSettingsTest, OnlyTheLastFolderLevelIsCreated) {
 
 TEST(ServerSettingsTest, BlankFolderTakesItsDefaultNotTheRootFolder) {
   TempProgramFolder folder;
-  TempProgramFolder::Write(folder.path("TMVSERVER.INI"),
-                           "[Parameters]\r\nDirectoryInput=\r\nDirectoryOutput=  \r\n"
-                           "DirectoryOutputData=\"\"\r\n");
+  TempProgramFolder::WriteFile(folder.path("TMVSERVER.INI"),
+                               "[Parameters]\r\nDirectoryInput=\r\nDirectoryOutput=  \r\n"
+                               "DirectoryOutputData=\"\"\r\n");
   ServerSettings s = ReadSettings(folder.home());
   EXPECT_EQ(s.DirectoryInput, folder.home() + "/TOSEND/");
   EXPECT_EQ(s.DirectoryOutput, folder.home() + "/UNSENT/");

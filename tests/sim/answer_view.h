@@ -1,11 +1,11 @@
 #pragma once
 // Reads an answer frame the way the control does, independently of the simulator's own
-// encoder: offsets from STX, the check as the XOR from STX up to the first ETX, never
-// reaching the last three bytes.
+// encoder: offsets from STX, the check by the tests' own block check.
 #include <cstdint>
 #include <string>
 
 #include "sim/register_frames.h"
+#include "tests/support/block_check.h"
 
 namespace velka::sim::testing {
 
@@ -25,19 +25,7 @@ inline AnswerView ReadAnswer(const Bytes& b) {
   v.size = b.size();
   if (b.size() < 10 || b.front() != STX || b.back() != ETX) return v;
   v.framed = true;
-  std::uint8_t check = 0;
-  bool on = false;
-  for (std::size_t i = 0; i + 3 < b.size(); ++i) {
-    if (b[i] == STX) on = true;
-    if (b[i] == ETX) break;
-    if (on) check ^= b[i];
-  }
-  auto hex = [](std::uint8_t c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 0;
-  };
-  v.check_ok = hex(b[b.size() - 3]) * 16 + hex(b[b.size() - 2]) == check;
+  v.check_ok = velka::testing::BlockCheckMatches(b);
   v.kind = static_cast<char>(b[7]);
   const int d = (b[3] - '0') * 100 + (b[4] - '0') * 10 + (b[5] - '0');
   for (int i = 8; i <= 6 + d && i < static_cast<int>(b.size()); ++i) {

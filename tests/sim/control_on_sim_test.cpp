@@ -63,13 +63,13 @@ TEST_F(ControlOnSim, JournalArrivesAsDataLinesAndFiscalMemoryAsDataLineAnswers) 
   ASSERT_EQ(direct(u"=R/$2/(PANE)"), 0);
   ASSERT_EQ(direct(u"=T"), 0);
   ASSERT_EQ(direct(u"<</?m"), 0);
-  ASSERT_GE(events.lines.size(), 3u);
-  EXPECT_EQ(events.lines.front().substr(0, 6), u"GI.EL.");
-  EXPECT_EQ(events.lines.back().substr(0, 11), u"FINE GI.EL.");
-  events.lines.clear();
+  ASSERT_GE(events.data.size(), 3u);
+  EXPECT_EQ(events.data.front().substr(0, 6), u"GI.EL.");
+  EXPECT_EQ(events.data.back().substr(0, 11), u"FINE GI.EL.");
+  events.data.clear();
   ASSERT_EQ(direct(u"<</?f"), 0);
-  ASSERT_EQ(events.lines.size(), 1u);
-  EXPECT_EQ(events.lines[0], u"MF VS00000001 Z 0000");
+  ASSERT_EQ(events.data.size(), 1u);
+  EXPECT_EQ(events.data[0], u"MF VS00000001 Z 0000");
 }
 
 TEST_F(ControlOnSim, CoverOpenIsReportedAndClearedWhileTheControlWaits) {

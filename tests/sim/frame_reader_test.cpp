@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/sim/answer_view.h"
+#include "tests/support/block_check.h"
 
 namespace velka::sim {
 namespace {
@@ -31,10 +32,8 @@ std::string Describe(const FrameEvent& e) {
 // A frame with any field wrong but a correct check over what it holds.
 std::string Raw(const std::string& address, const std::string& length, char kind,
                 const std::string& text, char sequence) {
-  std::string body = "\x02" + address + length + kind + text + sequence;
-  std::uint8_t check = 0;
-  for (char c : body) check ^= static_cast<std::uint8_t>(c);
-  return body + CheckDigits(check) + "\x03";
+  const Bytes frame = velka::testing::Closed("\x02" + address + length + kind + text + sequence);
+  return std::string(frame.begin(), frame.end());
 }
 
 std::string Good(const std::string& text, char sequence) {

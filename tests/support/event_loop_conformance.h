@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/event_loop.h"
@@ -50,6 +51,21 @@ class EventLoopConformance : public ::testing::Test {
     const Millis until = loop.now() + duration_ms;
     while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
   }
+  // A timer of interval_ms, started.
+  template <typename Tick>
+  std::unique_ptr<Timer> startTimer(Millis interval_ms, Tick tick) {
+    auto timer = loop.createTimer(std::move(tick));
+    timer->setInterval(interval_ms);
+    timer->start();
+    return timer;
+  }
+  // A watch of the source that counts its calls and drains the source at each.
+  std::unique_ptr<ReadWatch> drainingWatch(Source& source, int& calls) {
+    return loop.watchReadable(source.fd(), [&source, &calls] {
+      ++calls;
+      source.drain();
+    });
+  }
 
   Loop loop;
 };
@@ -59,9 +75,7 @@ TYPED_TEST_SUITE_P(EventLoopConformance);
 TYPED_TEST_P(EventLoopConformance, StartRestartsTheCountdown) {
   auto& loop = this->loop;
   Millis fired_at = -1;
-  auto timer = loop.createTimer([&] { fired_at = loop.now(); });
-  timer->setInterval(100);
-  timer->start();
+  auto timer = this->startTimer(100, [&] { fired_at = loop.now(); });
   this->runFor(60);
   EXPECT_EQ(fired_at, -1);
   const Millis restarted_at = loop.now();
@@ -73,9 +87,7 @@ TYPED_TEST_P(EventLoopConformance, StartRestartsTheCountdown) {
 TYPED_TEST_P(EventLoopConformance, ChangingTheIntervalOfARunningTimerRestartsIt) {
   auto& loop = this->loop;
   Millis fired_at = -1;
-  auto timer = loop.createTimer([&] { fired_at = loop.now(); });
-  timer->setInterval(50);
-  timer->start();
+  auto timer = this->startTimer(50, [&] { fired_at = loop.now(); });
   this->runFor(30);
   const Millis changed_at = loop.now();
   timer->setInterval(80);
@@ -85,11 +97,8 @@ TYPED_TEST_P(EventLoopConformance, ChangingTheIntervalOfARunningTimerRestartsIt)
 }
 
 TYPED_TEST_P(EventLoopConformance, TimerTicksUntilStopped) {
-  auto& loop = this->loop;
   int ticks = 0;
-  auto timer = loop.createTimer([&] { ++ticks; });
-  timer->setInterval(10);
-  timer->start();
+  auto timer = this->startTimer(10, [&] { ++ticks; });
   ASSERT_TRUE(this->runUntil([&] { return ticks >= 3; }));
   timer->stop();
   EXPECT_FALSE(timer->isActive());
@@ -98,34 +107,26 @@ TYPED_TEST_P(EventLoopConformance, TimerTicksUntilStopped) {
 }
 
 TYPED_TEST_P(EventLoopConformance, TimerStoppedInsideItsOwnTick) {
-  auto& loop = this->loop;
   int ticks = 0;
   std::unique_ptr<Timer> timer;
-  timer = loop.createTimer([&] {
+  timer = this->startTimer(10, [&] {
     ++ticks;
     timer->stop();
   });
-  timer->setInterval(10);
-  timer->start();
   this->runFor(100);
   EXPECT_EQ(ticks, 1);
   EXPECT_FALSE(timer->isActive());
 }
 
 TYPED_TEST_P(EventLoopConformance, TimerDestroyedInsideItsOwnTick) {
-  auto& loop = this->loop;
   int ticks = 0;
   int other_ticks = 0;
   std::unique_ptr<Timer> timer;
-  timer = loop.createTimer([&] {
+  timer = this->startTimer(10, [&] {
     ++ticks;
     timer.reset();
   });
-  timer->setInterval(10);
-  timer->start();
-  auto other = loop.createTimer([&] { ++other_ticks; });
-  other->setInterval(10);
-  other->start();
+  auto other = this->startTimer(10, [&] { ++other_ticks; });
   this->runFor(100);
   EXPECT_EQ(ticks, 1);
   EXPECT_EQ(timer, nullptr);
@@ -194,19 +195,15 @@ TYPED_TEST_P(EventLoopConformance, LateTickIsNotFollowedByABurst) {
   int ticks = 0;
   Millis long_tick_end = -1;
   int ticks_after_long = 0;
-  auto timer = loop.createTimer([&] {
+  auto timer = this->startTimer(10, [&] {
     ++ticks;
     if (ticks == 1) {
-      // A callback that takes three and a half intervals.
-      const Millis until = loop.now() + 35;
-      while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
+      this->runFor(35);  // a callback that takes three and a half intervals
       long_tick_end = loop.now();
     } else if (loop.now() <= long_tick_end + 25) {
       ++ticks_after_long;
     }
   });
-  timer->setInterval(10);
-  timer->start();
   ASSERT_TRUE(this->runUntil([&] { return long_tick_end >= 0; }));
   this->runFor(25);
   // One late tick and then the normal cadence: at most 4 in 25 ms, where a loop that catches
@@ -216,17 +213,12 @@ TYPED_TEST_P(EventLoopConformance, LateTickIsNotFollowedByABurst) {
 }
 
 TYPED_TEST_P(EventLoopConformance, TimerCreatedAndStartedInsideACallbackRuns) {
-  auto& loop = this->loop;
   std::unique_ptr<Timer> inner;
   int inner_ticks = 0;
-  auto outer = loop.createTimer([&] {
+  auto outer = this->startTimer(10, [&] {
     if (inner) return;
-    inner = loop.createTimer([&] { ++inner_ticks; });
-    inner->setInterval(10);
-    inner->start();
+    inner = this->startTimer(10, [&] { ++inner_ticks; });
   });
-  outer->setInterval(10);
-  outer->start();
   ASSERT_TRUE(this->runUntil([&] { return inner_ticks >= 1; }));
 }
 
@@ -253,10 +245,7 @@ TYPED_TEST_P(EventLoopConformance, WatchWakesTheBlockingStep) {
   auto& loop = this->loop;
   typename TestFixture::Source source(loop);
   int calls = 0;
-  auto watch = loop.watchReadable(source.fd(), [&] {
-    ++calls;
-    source.drain();
-  });
+  auto watch = this->drainingWatch(source, calls);
   const Millis start = loop.now();
   source.makeReadableAfter(20);
   ASSERT_TRUE(this->runUntil([&] { return calls > 0; }));
@@ -268,10 +257,7 @@ TYPED_TEST_P(EventLoopConformance, DisabledWatchNeitherCallsNorWakes) {
   auto& loop = this->loop;
   typename TestFixture::Source source(loop);
   int calls = 0;
-  auto watch = loop.watchReadable(source.fd(), [&] {
-    ++calls;
-    source.drain();
-  });
+  auto watch = this->drainingWatch(source, calls);
   watch->setEnabled(false);
   EXPECT_FALSE(watch->isEnabled());
   source.makeReadable();
@@ -308,22 +294,19 @@ TYPED_TEST_P(EventLoopConformance, NestedDispatchDoesNotReenterTheRunningTimer) 
   int other_ticks = 0;
   auto other = loop.createTimer([&] { ++other_ticks; });
   std::unique_ptr<Timer> timer;
-  timer = loop.createTimer([&] {
+  timer = this->startTimer(10, [&] {
     ++ticks;
     max_depth = std::max(max_depth, ++depth);
     if (ticks == 1) {
       other->setInterval(5);
       other->start();
       // Three of this timer's intervals pass inside its own callback.
-      const Millis until = loop.now() + 35;
       loop.processPendingEvents();
-      while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
+      this->runFor(35);
       loop.processPendingEvents();
     }
     --depth;
   });
-  timer->setInterval(10);
-  timer->start();
   ASSERT_TRUE(this->runUntil([&] { return ticks >= 1 && depth == 0; }));
   EXPECT_EQ(max_depth, 1);
   EXPECT_EQ(ticks, 1);
@@ -337,16 +320,13 @@ TYPED_TEST_P(EventLoopConformance, NestedDispatchDoesNotReenterTheRunningWatch) 
   int max_depth = 0;
   int calls = 0;
   int ticks = 0;
-  auto timer = loop.createTimer([&] { ++ticks; });
-  timer->setInterval(5);
-  timer->start();
+  auto timer = this->startTimer(5, [&] { ++ticks; });
   auto watch = loop.watchReadable(source.fd(), [&] {
     ++calls;
     max_depth = std::max(max_depth, ++depth);
     // Still readable here: the nested steps must not call this watch again.
-    const Millis until = loop.now() + 20;
     loop.processPendingEvents();
-    while (loop.now() < until) loop.waitForEvents(kNoHandle, until - loop.now());
+    this->runFor(20);
     source.drain();
     --depth;
   });
@@ -361,9 +341,7 @@ TYPED_TEST_P(EventLoopConformance, ReadableWakeFdReturnsAtOnceAndCallsNothing) {
   auto& loop = this->loop;
   typename TestFixture::Source wake(loop);
   int ticks = 0;
-  auto timer = loop.createTimer([&] { ++ticks; });
-  timer->setInterval(3000);
-  timer->start();
+  auto timer = this->startTimer(3000, [&] { ++ticks; });
   wake.makeReadable();
   const Millis start = loop.now();
   loop.waitForEvents(wake.fd(), 2000);
@@ -385,9 +363,7 @@ TYPED_TEST_P(EventLoopConformance, MaxWaitBoundsTheWait) {
   auto& loop = this->loop;
   typename TestFixture::Source never(loop);
   auto watch = loop.watchReadable(never.fd(), [] {});
-  auto timer = loop.createTimer([] {});
-  timer->setInterval(10'000);
-  timer->start();
+  auto timer = this->startTimer(10'000, [] {});
   const Millis start = loop.now();
   loop.waitForEvents(never.fd(), 40);
   EXPECT_GE(loop.now() - start, 40);
@@ -397,9 +373,7 @@ TYPED_TEST_P(EventLoopConformance, MaxWaitBoundsTheWait) {
 TYPED_TEST_P(EventLoopConformance, BlockingStepWakesForTheNextDeadline) {
   auto& loop = this->loop;
   int ticks = 0;
-  auto timer = loop.createTimer([&] { ++ticks; });
-  timer->setInterval(30);
-  timer->start();
+  auto timer = this->startTimer(30, [&] { ++ticks; });
   const Millis start = loop.now();
   // No bound: only the deadline ends the step.
   while (ticks == 0 && loop.now() - start < TestFixture::kHangLimitMs) loop.waitForEvents();

@@ -4,12 +4,6 @@
 
 namespace velka {
 
-namespace {
-constexpr std::uint8_t kStx = 0x02;
-constexpr std::uint8_t kEtx = 0x03;
-constexpr char kHex[] = "0123456789ABCDEF";
-}  // namespace
-
 ScriptedPort::ScriptedPort(VirtualEventLoop& loop) : loop_(loop) {
   handle_ = loop_.addSource(this);
 }
@@ -170,98 +164,6 @@ void ScriptedPort::updateWatch() {
       handler(kCommEventReceive);
     }
   });
-}
-
-// The scripted register.
-
-ScriptedRegister::ScriptedRegister(ScriptedPort& port) : port_(port) {
-  port_.onWrite([this](const Bytes& written) { onWrite(written); });
-}
-
-ScriptedRegister::~ScriptedRegister() {
-  port_.onWrite(nullptr);
-}
-
-ScriptedRegister& ScriptedRegister::then(Reply reply) {
-  script_.push_back(std::move(reply));
-  return *this;
-}
-
-ScriptedRegister& ScriptedRegister::always(Reply reply) {
-  standing_ = std::move(reply);
-  return *this;
-}
-
-void ScriptedRegister::onWrite(const Bytes& written) {
-  if (written.size() == 1) {
-    reply_bytes_.push_back(written[0]);
-    return;
-  }
-  // A command frame: STX "01" LLL kind text digit check check ETX.
-  if (written.size() >= 11 && written.front() == kStx && written.back() == kEtx) {
-    commands_.emplace_back(written.begin() + 7, written.end() - 4);
-  } else {
-    commands_.emplace_back();  // not a frame: still counts as one write to answer
-  }
-  frame_times_.push_back(port_.now());
-  Reply reply = standing_;
-  if (!script_.empty()) {
-    reply = std::move(script_.front());
-    script_.pop_front();
-  }
-  for (const Send& send : reply) port_.sendAfter(send.delay_ms, send.bytes);
-}
-
-Bytes ScriptedRegister::Frame(std::string_view data, char sequence) {
-  const std::size_t length = data.size() % 1000;
-  std::string text = "01";
-  text.push_back(static_cast<char>('0' + length / 100));
-  text.push_back(static_cast<char>('0' + length / 10 % 10));
-  text.push_back(static_cast<char>('0' + length % 10));
-  text.push_back('N');
-  text.append(data);
-  text.push_back(sequence);
-  Bytes frame;
-  frame.reserve(text.size() + 4);
-  frame.push_back(kStx);
-  frame.insert(frame.end(), text.begin(), text.end());
-  std::uint8_t check = 0;
-  for (const std::uint8_t byte : frame) check ^= byte;
-  frame.push_back(static_cast<std::uint8_t>(kHex[check >> 4]));
-  frame.push_back(static_cast<std::uint8_t>(kHex[check & 0x0F]));
-  frame.push_back(kEtx);
-  return frame;
-}
-
-Bytes ScriptedRegister::Status(char s13, char s14, char s15) {
-  // Data field at s + 7 .. s + 16: kind, s + 8 .. s + 12, then s + 13 .. s + 16.
-  std::string data = "O00000";
-  data.push_back(s13);
-  data.push_back(s14);
-  data.push_back(s15);
-  data.push_back('0');
-  return Frame(data);
-}
-
-Bytes ScriptedRegister::ErrorStatus(char condition, std::string_view number, bool reports_again) {
-  std::string data = "E";
-  data.push_back(condition);
-  data.append(std::string(number).substr(0, 4));
-  data.resize(6, '0');
-  data.append("00");
-  data.push_back(reports_again ? '1' : '0');
-  data.push_back('0');
-  return Frame(data);
-}
-
-Bytes ScriptedRegister::Join(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-ScriptedRegister::Reply ScriptedRegister::AckThen(const Bytes& answer, Millis answer_after_ms) {
-  return {{1, Bytes{0x06}}, {answer_after_ms, answer}};
 }
 
 }  // namespace velka

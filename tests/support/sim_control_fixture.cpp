@@ -1,60 +1,21 @@
 #include "tests/support/sim_control_fixture.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <initializer_list>
 
 #include "control/device/trace_file.h"
 #include "platform/settings_store.h"
 #include "platform/single_byte_text.h"
+#include "tests/support/memory_trace_sink.h"
 
 namespace velka::testing {
 
-namespace fs = std::filesystem;
-
-TemporaryHome::TemporaryHome(const std::string& prefix) {
-  std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr) return;
-  root_ = pattern;
-  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME", "USERPROFILE"}) {
-    const char* old = ::getenv(name);
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    ::setenv(name, root_.c_str(), 1);
-  }
-}
-
-TemporaryHome::~TemporaryHome() {
-  for (const auto& [name, value] : saved_) {
-    if (value) {
-      ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
-  }
-  if (root_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
-}
-
-void SimEvents::StatusUpdateEvent(std::int32_t Status) {
-  statuses.push_back(Status);
-  RecordingEvents::StatusUpdateEvent(Status);
-}
-
-void SimEvents::DirectIOEvent(std::int32_t Command, std::int32_t& pData, std::u16string& pString) {
-  direct_io.push_back({Command, pData, pString});
-  RecordingEvents::DirectIOEvent(Command, pData, pString);
-}
-
-void SimEvents::ReceiveDataEvent(const std::u16string& pString) {
-  lines.push_back(pString);
-  RecordingEvents::ReceiveDataEvent(pString);
-}
-
 void SimControlFixture::SetUp() {
-  home = std::make_unique<TemporaryHome>("velka-sim-control");
+  // Where the settings, the ports folder and the trace file are looked for.
+  home = std::make_unique<TemporaryHome>(
+      "velka-sim-control",
+      std::initializer_list<TemporaryHome::Variable>{
+          {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", ""}, {"HOME", ""}, {"USERPROFILE", ""}});
   ASSERT_TRUE(home->ok()) << "no temporary folder";
   if (options_.trace) {
     ASSERT_TRUE(IniSettingsStore().write("TMV SPA", "VELKA", "TraceLOG", "True"));
@@ -118,9 +79,7 @@ std::vector<std::string> SimControlFixture::traceMessages() const {
   std::vector<std::string> out;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto message = line.find(" - ");
-    if (message == std::string::npos || line.size() < 2 || line[1] != ' ') continue;  // banners
-    out.push_back(line.substr(0, 1) + line.substr(message));
+    if (auto message = TraceMessage(line)) out.push_back(*message);
   }
   return out;
 }

@@ -16,44 +16,10 @@
 #include "platform/posix/poll_event_loop.h"
 #include "sim/port_link.h"
 #include "sim/simulated_register.h"
-#include "tests/support/control_fixture.h"
+#include "tests/support/recording_events.h"
+#include "tests/support/temporary_home.h"
 
 namespace velka::testing {
-
-// A fresh folder that XDG_CONFIG_HOME, XDG_DATA_HOME, HOME and USERPROFILE (where the trace
-// file goes) point at while the object lives; the old values come back and the folder goes
-// afterwards.
-class TemporaryHome {
- public:
-  explicit TemporaryHome(const std::string& prefix);
-  ~TemporaryHome();
-  TemporaryHome(const TemporaryHome&) = delete;
-  TemporaryHome& operator=(const TemporaryHome&) = delete;
-
-  bool ok() const { return !root_.empty(); }
-  const std::string& root() const { return root_; }
-
- private:
-  std::string root_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
-// RecordingEvents, plus the arguments of the events most tests look at.
-class SimEvents : public RecordingEvents {
- public:
-  void StatusUpdateEvent(std::int32_t Status) override;
-  void DirectIOEvent(std::int32_t Command, std::int32_t& pData, std::u16string& pString) override;
-  void ReceiveDataEvent(const std::u16string& pString) override;
-
-  struct DirectIO {
-    std::int32_t Command;
-    std::int32_t pData;
-    std::u16string pString;
-  };
-  std::vector<std::int32_t> statuses;
-  std::vector<std::u16string> lines;
-  std::vector<DirectIO> direct_io;
-};
 
 struct SimControlOptions {
   int port = 11;  // com<N>; each test program uses its own number
@@ -89,7 +55,7 @@ class SimControlFixture : public ::testing::Test {
   std::unique_ptr<TemporaryHome> home;
   std::unique_ptr<sim::SimulatedRegister> sim;
   std::unique_ptr<sim::PortLink> link;
-  SimEvents events;
+  RecordingEvents events;
   std::unique_ptr<TmvEcrVelka> control;
   std::vector<std::string> paper;
 };
