@@ -4,13 +4,14 @@
 // that code above platform/ never chooses a system.
 #include <memory>
 
-#include "platform/event_loop.h"
 #include "platform/serial_port.h"
+#include "platform/system_event_loop.h"
 
 namespace velka {
 
-// A new event loop of the system's own (poll(2) on POSIX).
-std::unique_ptr<EventLoop> CreateSystemEventLoop();
+// A new event loop of the system's own (poll(2) on POSIX), which a host can also turn from a
+// loop of its own (system_event_loop.h).
+std::unique_ptr<SystemEventLoop> CreateSystemEventLoop();
 
 // Makes the system's serial ports (termios devices on POSIX, found by port number).
 SerialPortFactory SystemSerialPortFactory();

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/posix/loop_readiness.h"
+
 namespace velka {
 
 namespace {
@@ -61,6 +63,7 @@ struct PollEventLoop::Impl {
   std::vector<std::weak_ptr<TimerState>> timers;
   std::vector<std::weak_ptr<WatchState>> watches;
   unsigned long next_order = 0;
+  std::unique_ptr<LoopReadiness> readiness;  // made when a host first asks for it
 
   static bool Due(const TimerState& t, Millis now) {
     return t.active && !t.destroyed && !t.running && t.interval > 0 && t.deadline <= now;
@@ -70,6 +73,8 @@ struct PollEventLoop::Impl {
   }
 
   std::optional<Millis> nextDeadline() const;
+  // Brings the readiness descriptor up to date after a change of timers or watches.
+  void updateReadiness();
   void dispatchTimers();
   void dispatchWatches();
   void processPendingEvents();
@@ -88,6 +93,7 @@ class PollTimer : public Timer {
   ~PollTimer() override {
     state_->active = false;
     state_->destroyed = true;
+    if (auto loop = loop_.lock()) loop->updateReadiness();
   }
 
   void setInterval(Millis interval_ms) override {
@@ -98,9 +104,15 @@ class PollTimer : public Timer {
   void start() override {
     state_->active = true;
     state_->deadline = MonotonicMillis() + state_->interval;
-    if (auto loop = loop_.lock()) state_->order = loop->next_order++;
+    if (auto loop = loop_.lock()) {
+      state_->order = loop->next_order++;
+      loop->updateReadiness();
+    }
   }
-  void stop() override { state_->active = false; }
+  void stop() override {
+    state_->active = false;
+    if (auto loop = loop_.lock()) loop->updateReadiness();
+  }
   bool isActive() const override { return state_->active; }
 
  private:
@@ -110,15 +122,21 @@ class PollTimer : public Timer {
 
 class PollWatch : public ReadWatch {
  public:
-  explicit PollWatch(std::shared_ptr<WatchState> state) : state_(std::move(state)) {}
+  PollWatch(std::weak_ptr<PollEventLoop::Impl> loop, std::shared_ptr<WatchState> state)
+      : loop_(std::move(loop)), state_(std::move(state)) {}
   ~PollWatch() override {
     state_->enabled = false;
     state_->destroyed = true;
+    if (auto loop = loop_.lock()) loop->updateReadiness();
   }
-  void setEnabled(bool enabled) override { state_->enabled = enabled; }
+  void setEnabled(bool enabled) override {
+    state_->enabled = enabled;
+    if (auto loop = loop_.lock()) loop->updateReadiness();
+  }
   bool isEnabled() const override { return state_->enabled; }
 
  private:
+  std::weak_ptr<PollEventLoop::Impl> loop_;
   std::shared_ptr<WatchState> state_;
 };
 
@@ -147,6 +165,17 @@ std::optional<Millis> PollEventLoop::Impl::nextDeadline() const {
     if (!next || t->deadline < *next) next = t->deadline;
   }
   return next;
+}
+
+void PollEventLoop::Impl::updateReadiness() {
+  if (!readiness) return;
+  std::vector<int> watched;
+  for (const auto& w : watches) {
+    // A watch whose callback is running counts: it is back in the poll set once it returns.
+    auto s = w.lock();
+    if (s && s->enabled && !s->destroyed && !s->invalid) watched.push_back(s->fd);
+  }
+  readiness->update(std::move(watched), nextDeadline());
 }
 
 void PollEventLoop::Impl::dispatchTimers() {
@@ -207,6 +236,8 @@ void PollEventLoop::Impl::processPendingEvents() {
   dispatchWatches();
   DropExpired(timers);
   DropExpired(watches);
+  // Deadlines moved on and descriptors were drained: the host's next wait must see that.
+  updateReadiness();
 }
 
 void PollEventLoop::Impl::waitForEvents(NativeHandle wake_fd, Millis max_wait_ms) {
@@ -267,7 +298,8 @@ std::unique_ptr<ReadWatch> PollEventLoop::watchReadable(NativeHandle fd,
   state->on_readable = std::move(on_readable);
   DropExpired(impl_->watches);
   impl_->watches.push_back(state);
-  return std::make_unique<PollWatch>(std::move(state));
+  impl_->updateReadiness();
+  return std::make_unique<PollWatch>(impl_, std::move(state));
 }
 
 void PollEventLoop::processPendingEvents() {
@@ -276,6 +308,21 @@ void PollEventLoop::processPendingEvents() {
 
 void PollEventLoop::waitForEvents(NativeHandle wake_fd, Millis max_wait_ms) {
   impl_->waitForEvents(wake_fd, max_wait_ms);
+}
+
+NativeHandle PollEventLoop::readinessHandle() {
+  if (!impl_->readiness) {
+    impl_->readiness = LoopReadiness::Create();
+    if (!impl_->readiness) return kNoHandle;
+    impl_->updateReadiness();
+  }
+  return impl_->readiness->handle();
+}
+
+Millis PollEventLoop::millisUntilNextTimer() const {
+  const std::optional<Millis> next = impl_->nextDeadline();
+  if (!next) return -1;
+  return std::max<Millis>(*next - MonotonicMillis(), 0);
 }
 
 }  // namespace velka

@@ -1,13 +1,15 @@
 #pragma once
 // EventLoop on poll(2) and a timer heap: the POSIX loop of the headless server and of any host
-// that brings no loop of its own (CreateSystemEventLoop() makes it).
+// that brings no loop of its own (CreateSystemEventLoop() makes it). Its readiness descriptor
+// (an epoll set with a timerfd, loop_readiness.h) is made at the first readinessHandle() and
+// kept up to date from then on.
 #include <memory>
 
-#include "platform/event_loop.h"
+#include "platform/system_event_loop.h"
 
 namespace velka {
 
-class PollEventLoop : public EventLoop {
+class PollEventLoop : public SystemEventLoop {
  public:
   PollEventLoop();
   ~PollEventLoop() override;
@@ -20,6 +22,8 @@ class PollEventLoop : public EventLoop {
                                            std::function<void()> on_readable) override;
   void processPendingEvents() override;
   void waitForEvents(NativeHandle wake_fd = kNoHandle, Millis max_wait_ms = -1) override;
+  NativeHandle readinessHandle() override;
+  Millis millisUntilNextTimer() const override;
 
   struct Impl;
 

@@ -6,7 +6,7 @@
 
 namespace velka {
 
-std::unique_ptr<EventLoop> CreateSystemEventLoop() {
+std::unique_ptr<SystemEventLoop> CreateSystemEventLoop() {
   return std::make_unique<PollEventLoop>();
 }
 
