@@ -41,6 +41,9 @@ inline constexpr HResult ParamNotOptional = Code(0x8002000F);
 // A put on a property that has only a get entry.
 inline constexpr HResult ReadOnlyProperty = Code(0x800A017F);
 
+// A call from a thread other than the one that created the object.
+inline constexpr HResult WrongThread = Code(0x8001010E);
+
 // Events.
 inline constexpr HResult NoConnection = Code(0x80040200);
 inline constexpr HResult AdviseLimit = Code(0x80040201);
@@ -92,6 +95,7 @@ inline std::string HResultName(HResult status) {
       {hresult::BadParamCount, "BadParamCount"},
       {hresult::ParamNotOptional, "ParamNotOptional"},
       {hresult::ReadOnlyProperty, "ReadOnlyProperty"},
+      {hresult::WrongThread, "WrongThread"},
       {hresult::NoConnection, "NoConnection"},
       {hresult::AdviseLimit, "AdviseLimit"},
       {hresult::NoAggregation, "NoAggregation"},

@@ -1,19 +1,26 @@
 // The C surface over the control's dispatch interface: C variants bridged to the
-// automation variants and back, events handed to C callbacks, and the exported functions.
-#include "control/automation/c_surface.h"
+// automation variants and back, events handed to C callbacks, the object's own event loop
+// turned by the host, and the exported functions.
+#include "automation/c_surface.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
+#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "automation/activation/create_object.h"
+#include "automation/control_site.h"
 #include "automation/dispatch.h"
 #include "control/automation/last_error.h"
 #include "control/automation/library_strings.h"
 #include "platform/single_byte_text.h"
+#include "platform/system_factory.h"
 
 namespace velka {
 
@@ -212,7 +219,13 @@ class CallbackSink : public EventSink {
 
 }  // namespace velka
 
+// The control is created with a site whose loop is the object's own, so that the host can
+// turn it (velka_process_events) and wait on it (velka_event_handle). Members go in reverse
+// order: the control before its site and its loop.
 struct VelkaObject {
+  std::thread::id thread = std::this_thread::get_id();
+  std::unique_ptr<velka::SystemEventLoop> loop;
+  velka::SimpleControlSite site;
   velka::DispatchRef dispatch;
   std::vector<std::unique_ptr<velka::CallbackSink>> sinks;
   std::uint32_t references = 1;
@@ -260,9 +273,28 @@ HResult CallbackSink::Invoke(DispId event_id, std::span<Variant> args) {
   return hresult::Ok;
 }
 
+// Null when the object may be used here, else the refusal.
+std::optional<HResult> RefuseUnusable(const VelkaObject* object) {
+  if (!object || !object->dispatch) return Refuse(hresult::Pointer, "no object");
+  if (object->thread != std::this_thread::get_id()) {
+    return Refuse(hresult::WrongThread, "the object belongs to the thread that created it");
+  }
+  return std::nullopt;
+}
+
+// A descriptor on POSIX, a HANDLE on Windows, as the C type that holds either.
+template <typename Handle>
+VelkaWaitHandle WaitHandleOf(Handle handle) {
+  if constexpr (std::is_pointer_v<Handle>) {
+    return reinterpret_cast<VelkaWaitHandle>(handle);
+  } else {
+    return static_cast<VelkaWaitHandle>(handle);
+  }
+}
+
 HResult InvokeC(VelkaObject* object, DispId id, std::uint16_t kind, VelkaVariant* args,
                 std::int32_t count, VelkaVariant* result) {
-  if (!object || !object->dispatch) return Refuse(hresult::Pointer, "no object");
+  if (auto refused = RefuseUnusable(object)) return *refused;
   if (count < 0 || count > kMaxArguments || (count > 0 && !args)) {
     return Refuse(hresult::BadParamCount, "argument count " + std::to_string(count));
   }
@@ -297,11 +329,13 @@ VelkaStatus velka_create(const char* prog_id, VelkaObject** object) {
     if (!object) return velka::Refuse(hresult::Pointer, "no place for the object");
     *object = nullptr;
     if (!prog_id) return velka::Refuse(hresult::Pointer, "no programmatic identifier");
-    velka::CreatedObject created = velka::CreateObject(prog_id);
+    auto wrapper = std::make_unique<VelkaObject>();
+    wrapper->loop = velka::CreateSystemEventLoop();
+    wrapper->site.loop = wrapper->loop.get();
+    velka::CreatedObject created = velka::CreateObject(prog_id, &wrapper->site);
     if (!created) return velka::Refuse(created.status, created.error);
-    auto* wrapper = new VelkaObject;
     wrapper->dispatch = std::move(created.object);
-    *object = wrapper;
+    *object = wrapper.release();
     return hresult::Ok;
   } catch (const std::bad_alloc&) {
     return velka::Refuse(hresult::OutOfMemory, "out of memory");
@@ -328,7 +362,8 @@ uint32_t velka_release(VelkaObject* object) {
 VelkaStatus velka_get_id(VelkaObject* object, const char* name, int32_t* dispid) {
   try {
     velka::SetLastErrorText("");
-    if (!object || !name || !dispid) return velka::Refuse(hresult::Pointer, "null argument");
+    if (auto refused = velka::RefuseUnusable(object)) return *refused;
+    if (!name || !dispid) return velka::Refuse(hresult::Pointer, "null argument");
     if (std::strlen(name) > velka::kMaxNameLength) {
       return velka::Refuse(hresult::UnknownName, "name too long");
     }
@@ -369,7 +404,8 @@ VelkaStatus velka_advise(VelkaObject* object, VelkaEventCallback callback, void*
                          uint32_t* cookie) {
   try {
     velka::SetLastErrorText("");
-    if (!object || !callback || !cookie) return velka::Refuse(hresult::Pointer, "null argument");
+    if (auto refused = velka::RefuseUnusable(object)) return *refused;
+    if (!callback || !cookie) return velka::Refuse(hresult::Pointer, "null argument");
     *cookie = 0;
     auto sink = std::make_unique<velka::CallbackSink>(object, callback, context);
     const HResult status = object->dispatch->Advise(sink.get(), &sink->cookie);
@@ -387,7 +423,7 @@ VelkaStatus velka_advise(VelkaObject* object, VelkaEventCallback callback, void*
 VelkaStatus velka_unadvise(VelkaObject* object, uint32_t cookie) {
   try {
     velka::SetLastErrorText("");
-    if (!object) return velka::Refuse(hresult::Pointer, "no object");
+    if (auto refused = velka::RefuseUnusable(object)) return *refused;
     for (auto it = object->sinks.begin(); it != object->sinks.end(); ++it) {
       if ((*it)->cookie != cookie) continue;
       object->dispatch->Unadvise(cookie);
@@ -398,6 +434,53 @@ VelkaStatus velka_unadvise(VelkaObject* object, uint32_t cookie) {
   } catch (...) {
     return velka::Refuse(hresult::Unexpected, "unexpected failure");
   }
+}
+
+VelkaStatus velka_process_events(VelkaObject* object, int32_t max_wait_ms) {
+  try {
+    velka::SetLastErrorText("");
+    if (auto refused = velka::RefuseUnusable(object)) return *refused;
+    if (max_wait_ms < 0) {
+      return velka::Refuse(hresult::InvalidArgument, "a wait of " + std::to_string(max_wait_ms) +
+                                                         " ms: every wait needs a bound");
+    }
+    // An event handler may release the host's last reference: the loop stays until here.
+    velka_add_ref(object);
+    object->loop->waitForEvents(velka::kNoHandle, max_wait_ms);
+    velka_release(object);
+    return hresult::Ok;
+  } catch (const std::bad_alloc&) {
+    return velka::Refuse(hresult::OutOfMemory, "out of memory");
+  } catch (...) {
+    return velka::Refuse(hresult::Unexpected, "unexpected failure");
+  }
+}
+
+VelkaStatus velka_event_handle(VelkaObject* object, VelkaWaitHandle* handle) {
+  try {
+    velka::SetLastErrorText("");
+    if (auto refused = velka::RefuseUnusable(object)) return *refused;
+    if (!handle) return velka::Refuse(hresult::Pointer, "no place for the handle");
+    *handle = velka::WaitHandleOf(velka::kNoHandle);
+    const velka::NativeHandle native = object->loop->readinessHandle();
+    if (native == velka::kNoHandle) {
+      return velka::Refuse(hresult::Fail, "the system has no descriptor to spare");
+    }
+    *handle = velka::WaitHandleOf(native);
+    return hresult::Ok;
+  } catch (...) {
+    return velka::Refuse(hresult::Unexpected, "unexpected failure");
+  }
+}
+
+VelkaStatus velka_next_timer_ms(VelkaObject* object, int32_t* wait_ms) {
+  velka::SetLastErrorText("");
+  if (auto refused = velka::RefuseUnusable(object)) return *refused;
+  if (!wait_ms) return velka::Refuse(hresult::Pointer, "no place for the time");
+  const velka::Millis next = object->loop->millisUntilNextTimer();
+  *wait_ms =
+      static_cast<int32_t>(std::min<velka::Millis>(next, std::numeric_limits<int32_t>::max()));
+  return hresult::Ok;
 }
 
 const char* velka_last_error(void) {

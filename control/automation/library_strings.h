@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "control/automation/c_surface.h"
+#include "automation/c_surface.h"
 
 namespace velka {
 

@@ -1,64 +1,20 @@
 // The plain C surface, as a host in another language calls it: functions looked up in the
 // library by name, C variants, library-made strings, a callback for events.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
+#include <vector>
 
-#include "control/automation/c_surface.h"
 #include "tests/automation/automation_fixture.h"
+#include "tests/automation/c_surface_functions.h"
 
 namespace velka::testing {
 namespace {
-
-// The C surface of the loaded library, by name, as ctypes finds it.
-struct CSurface {
-  template <typename F>
-  static F Get(const char* name) {
-    return reinterpret_cast<F>(ControlLibrarySymbol(name));
-  }
-  decltype(&velka_create) create = Get<decltype(&velka_create)>("velka_create");
-  decltype(&velka_release) release = Get<decltype(&velka_release)>("velka_release");
-  decltype(&velka_get_id) get_id = Get<decltype(&velka_get_id)>("velka_get_id");
-  decltype(&velka_invoke) invoke = Get<decltype(&velka_invoke)>("velka_invoke");
-  decltype(&velka_invoke_by_name) invoke_by_name =
-      Get<decltype(&velka_invoke_by_name)>("velka_invoke_by_name");
-  decltype(&velka_advise) advise = Get<decltype(&velka_advise)>("velka_advise");
-  decltype(&velka_unadvise) unadvise = Get<decltype(&velka_unadvise)>("velka_unadvise");
-  decltype(&velka_last_error) last_error = Get<decltype(&velka_last_error)>("velka_last_error");
-  decltype(&velka_string_from_utf8) from_utf8 =
-      Get<decltype(&velka_string_from_utf8)>("velka_string_from_utf8");
-  decltype(&velka_string_new) string_new = Get<decltype(&velka_string_new)>("velka_string_new");
-  decltype(&velka_string_length) length =
-      Get<decltype(&velka_string_length)>("velka_string_length");
-  decltype(&velka_string_free) string_free = Get<decltype(&velka_string_free)>("velka_string_free");
-  decltype(&velka_variant_clear) clear = Get<decltype(&velka_variant_clear)>("velka_variant_clear");
-};
-
-std::u16string TextOf(const CSurface& c, VelkaString s) {
-  return std::u16string(reinterpret_cast<const char16_t*>(s),
-                        static_cast<std::size_t>(c.length(s)));
-}
-
-VelkaVariant CLong(std::int32_t v) {
-  VelkaVariant out{};
-  out.type = VELKA_VT_LONG;
-  out.value.long_value = v;
-  return out;
-}
-VelkaVariant CString(VelkaString s) {
-  VelkaVariant out{};
-  out.type = VELKA_VT_STRING;
-  out.value.string_value = s;
-  return out;
-}
-VelkaVariant CStringRef(VelkaString* s) {
-  VelkaVariant out{};
-  out.type = VELKA_VT_STRING | VELKA_VT_BYREF;
-  out.value.string_ref = s;
-  return out;
-}
 
 class CSurfaceTest : public ::testing::Test {
  protected:
@@ -244,6 +200,64 @@ TEST_F(CSurfaceTest, EventsReachTheCallbackUntilUnadvised) {
   c.string_free(command);
   EXPECT_EQ(c.unadvise(object, cookie), 0);
   EXPECT_EQ(c.unadvise(object, cookie), hresult::NoConnection);
+}
+
+// The loop of an object with no port open and no timer: nothing to do, a bounded wait, a
+// descriptor that is not readable; and what is refused.
+TEST_F(CSurfaceTest, LoopOfAnIdleObjectWaitsItsBoundAndShowsNoWork) {
+  std::int32_t wait_ms = 7;
+  ASSERT_EQ(c.next_timer_ms(object, &wait_ms), 0);
+  EXPECT_EQ(wait_ms, -1);
+  VelkaWaitHandle handle = -1;
+  ASSERT_EQ(c.event_handle(object, &handle), 0) << c.last_error();
+  EXPECT_GE(handle, 0);
+  pollfd p{static_cast<int>(handle), POLLIN, 0};
+  EXPECT_EQ(::poll(&p, 1, 0), 0);
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(c.process_events(object, 30), 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+  EXPECT_EQ(c.process_events(object, 0), 0);
+
+  EXPECT_EQ(c.process_events(object, -1), hresult::InvalidArgument);
+  EXPECT_NE(std::string(c.last_error()).find("bound"), std::string::npos) << c.last_error();
+  EXPECT_EQ(c.process_events(nullptr, 0), hresult::Pointer);
+  EXPECT_EQ(c.event_handle(object, nullptr), hresult::Pointer);
+  EXPECT_EQ(c.next_timer_ms(object, nullptr), hresult::Pointer);
+}
+
+// An object belongs to the thread that made it: from any other, every call on it is refused
+// and changes nothing.
+TEST_F(CSurfaceTest, CallsFromAnotherThreadAreRefused) {
+  std::vector<VelkaStatus> statuses;
+  std::string error;
+  std::thread other([&] {
+    VelkaVariant result{};
+    VelkaVariant value = CBoolean(true);
+    std::int32_t id = 0;
+    std::uint32_t cookie = 0;
+    VelkaWaitHandle handle = -1;
+    std::int32_t wait_ms = 0;
+    statuses = {
+        c.invoke(object, PropertyId(5), VELKA_INVOKE_PROPERTYPUT, &value, 1, &result),
+        c.invoke_by_name(object, "PrintXReport", VELKA_INVOKE_METHOD, nullptr, 0, &result),
+        c.get_id(object, "PrintXReport", &id),
+        c.advise(object, &OnEvent, nullptr, &cookie),
+        c.unadvise(object, 1),
+        c.process_events(object, 0),
+        c.event_handle(object, &handle),
+        c.next_timer_ms(object, &wait_ms),
+    };
+    error = c.last_error();
+  });
+  other.join();
+  for (std::size_t i = 0; i < statuses.size(); ++i) {
+    EXPECT_EQ(statuses[i], hresult::WrongThread) << "call " << i;
+  }
+  EXPECT_NE(error.find("thread"), std::string::npos) << error;
+  VelkaVariant async{};
+  ASSERT_EQ(c.invoke(object, PropertyId(5), VELKA_INVOKE_PROPERTYGET, nullptr, 0, &async), 0);
+  EXPECT_EQ(async.value.boolean_value, 0);
 }
 
 }  // namespace

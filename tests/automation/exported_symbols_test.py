@@ -11,7 +11,8 @@ import sys
 EXPECTED = {
     "DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow",
     "velka_create", "velka_add_ref", "velka_release", "velka_get_id", "velka_invoke",
-    "velka_invoke_by_name", "velka_advise", "velka_unadvise", "velka_last_error",
+    "velka_invoke_by_name", "velka_advise", "velka_unadvise", "velka_process_events",
+    "velka_event_handle", "velka_next_timer_ms", "velka_last_error",
     "velka_string_new", "velka_string_from_utf8", "velka_string_length", "velka_string_free",
     "velka_variant_clear",
 }

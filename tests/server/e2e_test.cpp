@@ -15,32 +15,14 @@ namespace velka::server {
 namespace {
 
 using testing::ChildProcess;
+using testing::Frame;
+using testing::Frames;
 using testing::ReadLines;
 using testing::ReadText;
 using testing::TempProgramFolder;
 using testing::WaitFor;
 
 constexpr int kWaitMs = 10000;
-
-// One frame as the transcript shows it: "12.345 < STX 01 019 N text 0 64 ETX".
-struct Frame {
-  bool from_control = false;
-  std::string text;  // the command text, or the answer's data field
-};
-
-std::vector<Frame> Frames(const std::string& transcript) {
-  std::vector<Frame> frames;
-  static const std::regex kHead(R"(^[0-9.]+ ([<>]) STX 01 ([0-9]{3}) [A-Z] )");
-  for (const std::string& line : ReadLines(transcript)) {
-    std::smatch m;
-    if (!std::regex_search(line, m, kHead)) continue;
-    const std::size_t length = std::stoul(m[2]);
-    const std::size_t start = m.position(0) + m.length(0);
-    if (line.size() < start + length) continue;
-    frames.push_back({m[1] == "<", line.substr(start, length)});
-  }
-  return frames;
-}
 
 class EndToEndTest : public ::testing::Test {
  protected:
