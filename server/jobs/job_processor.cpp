@@ -80,6 +80,10 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
   const std::optional<FileIdentity> identity = IdentityOf(path);
 
   const std::string base = BasePathOf(path);
+  // A job sent while another waits for the register (a document sent by the operator) hands
+  // CurrentBase back when it ends, so that the other's results still go to its own files.
+  const bool nested = answers_.holding();
+  const std::string outer_base = current_base_;
   if (!base.empty()) {
     RemoveFile(base + ".OK");
     RemoveFile(base + ".KO");
@@ -87,11 +91,13 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
   current_base_ = base;
 
   LineResult last;
+  answers_.BeginJob();
   if (content.status == CommandFileContent::Status::Read) {
     last = SendLines(content.lines);
   } else {
     last.code = kRefusedJob;
   }
+  const std::string answers = answers_.EndJob();
   data_.Close();
 
   if (last.code != result::Success) {
@@ -99,6 +105,9 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
     CopyFileReplacing(path, UnsentCopyPath(path));
     display_.BringToFront();
   } else {
+    if (!answers.empty() && !current_base_.empty()) {
+      AppendLineReplacing(current_base_ + ".OK", answers, kMaxResultFileBytes);
+    }
     WriteDump(ReadStatusTail());
   }
 
@@ -108,6 +117,7 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
     if (!gone && identity) outcome.kept = identity;
   }
   WriteJobResult(last.row, last.line, last.code, base);
+  if (nested) current_base_ = outer_base;
   return outcome;
 }
 
@@ -135,7 +145,7 @@ JobProcessor::LineResult JobProcessor::SendLines(const std::vector<std::string>&
 
 std::int32_t JobProcessor::SendLine(std::int32_t row, const std::string& line) {
   auto send = [&] {
-    std::int32_t pData = 0;
+    std::int32_t pData = settings_.DumpAnswers ? 1 : 0;  // 1: DirectIOEvent dumps the answer
     std::string pString = line;
     return control_.DirectIO(row, pData, pString);
   };
@@ -161,6 +171,10 @@ std::string JobProcessor::ReadStatusTail() {
 
 void JobProcessor::AppendDump(const std::string& text) {
   if (TrimSpaces(text).empty()) return;
+  if (answers_.holding()) {
+    if (!current_base_.empty()) answers_.Hold(Stamp(kResultStamp) + ";Dump=" + text);
+    return;
+  }
   WriteDump(text);
 }
 

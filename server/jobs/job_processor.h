@@ -36,6 +36,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_status.h"
 #include "platform/local_time.h"
+#include "server/jobs/answer_dumps.h"
 
 namespace velka::server {
 
@@ -72,7 +73,8 @@ class JobProcessor {
   // The last four characters of the receipt status answer; empty when the request fails.
   std::string ReadStatusTail();
   // Appends "dd/mm/yyyy hh:mm;Dump=" and the text to the ".OK" file of CurrentBase; nothing
-  // when the text is blank or there is no current base path.
+  // when the text is blank or there is no current base path. While a job is being sent the
+  // line is held until the job's end (answer_dumps.h).
   void AppendDump(const std::string& text);
   void WriteJobResult(std::int32_t row, const std::string& line, std::int32_t result_code,
                       const std::string& base_path);
@@ -111,6 +113,7 @@ class JobProcessor {
   std::string current_base_;
   bool close_requested_ = false;
   std::function<void()> on_stop_;
+  AnswerDumps answers_;
 };
 
 // The receipt number of a status answer: the number at the start of its characters 9 to 12,

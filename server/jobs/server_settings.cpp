@@ -7,6 +7,7 @@
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "platform/numeric_text.h"
+#include "server/jobs/answer_dumps.h"
 
 namespace velka::server {
 
@@ -74,6 +75,7 @@ ServerSettings ReadSettings(const std::string& program_folder) {
   s.Port = ReadKey(path, "Port", "1");
   s.Frequence = ReadKey(path, "Frequence", "5");
   s.MaxLogDimension = ReadKey(path, "MaxLogDimension", "128");
+  s.DumpAnswers = DumpAnswersSelected(ReadKey(path, "DumpAnswers", "0"));
   s.DirectoryOutputData =
       ReadFolderKey(path, "DirectoryOutputData", program_folder + "/ODATA", program_folder);
   // Only the last level: a missing parent or no permission leaves the folder missing.

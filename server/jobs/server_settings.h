@@ -32,7 +32,8 @@ struct ServerSettings {
   std::string Port;
   std::string Frequence;
   std::string MaxLogDimension;
-  int LanguageOffset = 0;  // 0 Italian, 1000 English
+  int LanguageOffset = 0;    // 0 Italian, 1000 English
+  bool DumpAnswers = false;  // each line's answer goes into the ".OK" (answer_dumps.h)
   std::string DataFilePath;
 };
 

@@ -130,6 +130,19 @@ TEST_F(EndToEndTest, ReceiptJobSucceeds) {
   EXPECT_TRUE(server.Printed("lblNumero: " + std::to_string(number)));
 }
 
+TEST_F(EndToEndTest, DataRequestAnswersGoIntoTheOkFileWhenAsked) {
+  StartSim({"--clock", "06122026183000"});
+  WriteSettings("DumpAnswers=1\r\n");
+  StartServer(server);
+  Drop("Ask.txt", "<</?d\r\n<</?0\r\n");
+  ASSERT_TRUE(WaitFor([&] { return !Log().empty(); }, kWaitMs));
+  const std::vector<std::string> lines = ReadLines(input() + "Ask.OK");
+  ASSERT_EQ(lines.size(), 3u) << ReadText(input() + "Ask.OK");
+  EXPECT_TRUE(MatchesLine(lines[0] + "\r\n", R"(;Dump=06/12/26 18:30:\d\d)")) << lines[0];
+  EXPECT_TRUE(MatchesLine(lines[1] + "\r\n", ";Dump=VS00000001")) << lines[1];
+  EXPECT_TRUE(MatchesLine(lines[2] + "\r\n", ";Dump=\\d{4}")) << lines[2];
+}
+
 TEST_F(EndToEndTest, ThirdOfFiveLinesTimesOut) {
   // Each answer comes 200 ms after its ACK, time enough to have the third frame refused.
   StartSim({"--pause", "200"});
