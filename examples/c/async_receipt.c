@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
   if (code == 0) {
     put_boolean(control, "AsyncMode", 1); /* after TMVOpen, which sets it False */
     if (queue_receipt(control) == 0) {
-      printf("%d commands queued\n", (int)call(control, "OutputID", VELKA_INVOKE_PROPERTYGET,
-                                              NULL, 0));
+      printf("%d commands queued\n",
+             (int)call(control, "OutputID", VELKA_INVOKE_PROPERTYGET, NULL, 0));
       turn_loop(control, &progress);
     }
     method(control, "TMVClose", NULL, 0);
