@@ -1,8 +1,6 @@
 // The console face: the system's own event loop and the console view on standard output.
 #include <cstdio>
-#include <cstdlib>
 
-#include "platform/single_byte_text.h"
 #include "platform/system_factory.h"
 #include "server/ui/console_view.h"
 #include "server/ui/server_face.h"
@@ -10,11 +8,6 @@
 namespace velka::server::ui {
 
 namespace {
-
-bool Set(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
 
 class ConsoleFace : public ServerFace {
  public:
@@ -34,18 +27,8 @@ class ConsoleFace : public ServerFace {
 
 }  // namespace
 
-bool DesktopPresent() {
-  return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
-}
-
 std::unique_ptr<ServerFace> CreateConsoleFace() {
   return std::make_unique<ConsoleFace>();
-}
-
-void PrintStartFailure(const std::string& message, const std::string& detail) {
-  std::string text = SingleByteToUtf8(message) + "\n";
-  if (!detail.empty()) text += detail + "\n";
-  std::fputs(text.c_str(), stderr);
 }
 
 }  // namespace velka::server::ui
