@@ -1,7 +1,7 @@
 // The real VelkaDriverServer with its window, on a virtual X server (Xvfb, started here),
 // against velka-sim: a receipt job, then the cover opened in the middle of the next one.
 // Screenshots of the screen are taken at each stage and kept, cut to the window, under
-// <build>/screenshots/ (the path is printed).
+// <build>/screenshots/ (the paths are printed).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -38,8 +38,7 @@ std::string FindProgram(const std::string& name) {
 }
 
 std::string ScreenshotFolder() {
-  const char* build = ::getenv("VELKA_BUILD_DIR");
-  return std::string(build ? build : ".") + "/screenshots";
+  return VELKA_SCREENSHOT_DIR;
 }
 
 class WindowEndToEndTest : public ::testing::Test {
