@@ -3,6 +3,11 @@
 set -euo pipefail
 packages=(build-essential cmake g++ clang libclang-rt-14-dev googletest libgtest-dev
           libgmock-dev libbenchmark-dev python3 clang-format)
+# The server's window: Qt 6 Widgets, its SVG icons, its platform plugins (X11 and Wayland)
+# and a font; for the window's tests a virtual X server and ImageMagick's import for the
+# screenshots.
+packages+=(qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-wayland fonts-dejavu-core xvfb xauth
+           imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,13 +1,14 @@
 // VelkaDriverServer: the job server's program.
 //
-// On a machine without a desktop (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless:
-// the system's event loop, and the console view that prints what the window would show. Until the
-// window exists, it always runs headless.
+// On a desktop (DISPLAY or WAYLAND_DISPLAY set) it shows its window and tray icon, on Qt's
+// event loop; without one it runs headless: the system's event loop, and the console view
+// that prints what the window would show.
 //
-// Exit status: 0 after a normal shutdown (SIGTERM, SIGINT, or a "STOP" line in a job);
-// 2 when another server runs on the same program folder (message 550 on standard error);
-// 3 when the control cannot be created or opened (message 551 on standard error, with the
-// reason on the next line). The program reads no command line.
+// Exit status: 0 after a normal shutdown (SIGTERM, SIGINT, the exit command, closing the
+// window, or a "STOP" line in a job); 2 when another server runs on the same program folder
+// (message 550); 3 when the control cannot be created or opened (message 551, with the
+// reason). The messages go to standard error, and on a desktop into a message box too. The
+// program reads no command line.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -17,13 +18,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/single_byte_text.h"
-#include "platform/system_factory.h"
 #include "server/jobs/dispatch_register_control.h"
 #include "server/jobs/job_server.h"
 #include "server/jobs/program_folder.h"
 #include "server/resources/message_table.h"
-#include "server/ui/console_view.h"
+#include "server/ui/server_commands.h"
+#include "server/ui/server_face.h"
 
 namespace {
 
@@ -54,12 +54,6 @@ bool InstallShutdownSignals(int (&fds)[2]) {
   return true;
 }
 
-void PrintMessage(int id, const std::string& detail) {
-  std::string text = velka::SingleByteToUtf8(velka::server::LoadString(id)) + "\n";
-  if (!detail.empty()) text += detail + "\n";
-  std::fputs(text.c_str(), stderr);
-}
-
 }  // namespace
 
 int main() {
@@ -70,20 +64,23 @@ int main() {
     return 1;
   }
 
-  const std::unique_ptr<velka::EventLoop> system_loop = velka::CreateSystemEventLoop();
-  velka::EventLoop& loop = *system_loop;
-  velka::server::ConsoleView view(stdout);
+  namespace ui = velka::server::ui;
+  const std::unique_ptr<ui::ServerFace> face =
+      ui::DesktopPresent() ? ui::CreateWindowFace() : ui::CreateConsoleFace();
+  velka::EventLoop& loop = face->loop();
   velka::server::ServerControlSite site(loop);
 
   velka::server::JobServerEnvironment env;
   env.program_folder = velka::server::ProgramFolder();
   env.log_name = velka::server::ExecutableName();
   env.loop = &loop;
-  env.view = &view;
+  env.view = &face->view();
   env.create_control = [&site](std::string& error) {
     return velka::server::CreateHostedControl(site, error);
   };
   JobServer server(env);
+  ui::ServerCommands commands(server);
+  face->setMenuCommands(commands);
 
   // Signals are seen also while a job waits for the register: the control's waits run the
   // loop. They only ask for the shutdown; it runs once the job has finished.
@@ -94,17 +91,21 @@ int main() {
     server.RequestClose();
   });
 
-  switch (server.Start()) {
+  face->BeginStartUp();
+  const JobServer::StartResult started = server.Start();
+  face->EndStartUp(started == JobServer::StartResult::Running);
+  switch (started) {
     case JobServer::StartResult::AlreadyRunning:
-      PrintMessage(velka::server::msg::AlreadyRunning, "");
+      face->ShowStartFailure(velka::server::LoadString(velka::server::msg::AlreadyRunning), "");
       return kExitAlreadyRunning;
     case JobServer::StartResult::CannotOpen:
-      PrintMessage(velka::server::msg::CannotStart, server.startFailure());
+      face->ShowStartFailure(velka::server::LoadString(velka::server::msg::CannotStart),
+                             server.startFailure());
       return kExitCannotStart;
     case JobServer::StartResult::Running:
       break;
   }
-  while (!server.closeRequested()) loop.waitForEvents();
+  face->RunUntil([&] { return server.closeRequested(); });
   server.Shutdown();
   return 0;
 }

@@ -1,14 +1,10 @@
 // Both loops of the project through the one conformance suite.
 #include "tests/support/event_loop_conformance.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <optional>
-#include <thread>
 
 #include "platform/posix/poll_event_loop.h"
+#include "tests/support/pipe_source.h"
 #include "tests/support/virtual_event_loop.h"
 
 namespace velka {
@@ -18,36 +14,9 @@ struct PollLoopTraits {
   using Loop = PollEventLoop;
 
   // A pipe: readable once a byte is written to it.
-  class Source {
+  class Source : public testing::PipeSource {
    public:
-    explicit Source(Loop&) {
-      if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0) ADD_FAILURE() << "pipe2 failed";
-    }
-    ~Source() {
-      if (writer_.joinable()) writer_.join();
-      ::close(fds_[0]);
-      ::close(fds_[1]);
-    }
-    int fd() const { return fds_[0]; }
-    void makeReadable() {
-      const char byte = 'x';
-      if (::write(fds_[1], &byte, 1) != 1) ADD_FAILURE() << "pipe write failed";
-    }
-    void makeReadableAfter(Millis delay_ms) {
-      writer_ = std::thread([this, delay_ms] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-        makeReadable();
-      });
-    }
-    void drain() {
-      char buffer[64];
-      while (::read(fds_[0], buffer, sizeof buffer) > 0) {
-      }
-    }
-
-   private:
-    int fds_[2] = {-1, -1};
-    std::thread writer_;
+    explicit Source(Loop&) {}
   };
 };
 

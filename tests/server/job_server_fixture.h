@@ -25,7 +25,7 @@ class JobServerTest : public ::testing::Test {
     env.program_folder = folder.home();
     env.log_name = "VelkaDriverServer";
     env.loop = &loop;
-    env.view = &view;
+    env.view = shown_on ? shown_on : &view;
     env.create_control = [this](std::string& error) -> std::unique_ptr<RegisterControl> {
       if (!can_create) {
         error = "not registered";
@@ -72,6 +72,7 @@ class JobServerTest : public ::testing::Test {
   TempProgramFolder folder;
   VirtualEventLoop loop;
   RecordingView view;
+  OperatorView* shown_on = nullptr;  // another view instead of the recording one
   LocalDateTime now{2006, 12, 6, 18, 30, 15};
   std::function<Reply(const std::string& line)> script;
   bool can_create = true;

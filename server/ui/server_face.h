@@ -1,0 +1,47 @@
+#pragma once
+// The two faces of VelkaDriverServer: the window on a desktop, the console on a machine
+// without one. A face gives the program its event loop and its operator view, reports the
+// start-up failures, and runs the loop until the server is asked to close.
+//
+// The window runs when DISPLAY or WAYLAND_DISPLAY is set, the console otherwise.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/event_loop.h"
+#include "server/jobs/operator_view.h"
+
+namespace velka::server::ui {
+
+class MenuCommands;
+
+class ServerFace {
+ public:
+  virtual ~ServerFace() = default;
+
+  virtual EventLoop& loop() = 0;
+  virtual OperatorView& view() = 0;
+  // Where the window's menu commands go; the console has none.
+  virtual void setMenuCommands(MenuCommands& /*commands*/) {}
+
+  // Around the server's start-up (the busy pointer of the window).
+  virtual void BeginStartUp() {}
+  virtual void EndStartUp(bool /*running*/) {}
+  // A start-up failure: message is the single-byte text of message 550 or 551, detail the
+  // reason for the operator (may be empty).
+  virtual void ShowStartFailure(const std::string& message, const std::string& detail) = 0;
+
+  // Dispatches events until done() holds.
+  virtual void RunUntil(const std::function<bool()>& done) = 0;
+};
+
+// The desktop's presence, as the environment tells it.
+bool DesktopPresent();
+
+std::unique_ptr<ServerFace> CreateConsoleFace();
+std::unique_ptr<ServerFace> CreateWindowFace();
+
+// The message and its reason, in UTF-8, one line each, on standard error.
+void PrintStartFailure(const std::string& message, const std::string& detail);
+
+}  // namespace velka::server::ui
