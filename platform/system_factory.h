@@ -6,6 +6,7 @@
 
 #include "platform/event_loop.h"
 #include "platform/serial_port.h"
+#include "platform/settings_store.h"
 
 namespace velka {
 
@@ -14,5 +15,9 @@ std::unique_ptr<EventLoop> CreateSystemEventLoop();
 
 // Makes the system's serial ports (termios devices on POSIX, found by port number).
 SerialPortFactory SystemSerialPortFactory();
+
+// The per-user settings store of this system (INI files under ConfigHome() on POSIX, the
+// current user's registry hive on Windows).
+std::shared_ptr<SettingsStore> CreateUserSettingsStore();
 
 }  // namespace velka
