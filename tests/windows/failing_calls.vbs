@@ -63,7 +63,6 @@ Show "PrintRecItem with a zero price", ecr.PrintRecItem("CAFFE", CCur(0))
 Show "ResultCodeExtended", ecr.ResultCodeExtended
 Show "PrintRecVoid", ecr.PrintRecVoid("ANNULLO")
 Show "PrinterState", ecr.PrinterState
-text = "=K"
 Show "DirectIO (an error of the register)", ecr.DirectIO(0, 0, "=C999")
 Show "ResultCodeExtended", ecr.ResultCodeExtended
 
