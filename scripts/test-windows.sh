@@ -8,7 +8,10 @@
 #   4. registers TMVVelka.dll with regsvr32, maps COM1 and COM2 to two velka-sim pseudo-terminals
 #      through HKLM\Software\Wine\Ports, and runs the script clients of tests/windows with
 #      cscript: a receipt, and the failing calls; the receipt's frames must be byte for byte
-#      those that the Linux library sends for the same calls; then unregisters the DLL.
+#      those that the Linux library sends for the same calls;
+#   5. runs the headless VelkaDriverServer.exe on COM3 (a third velka-sim) with the registered
+#      control: a job dropped into its folder must end with its ".OK", and a "STOP" job ends the
+#      server with status 0; then unregisters the DLL.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -88,16 +91,20 @@ frames() {
 echo "== COM1 and COM2 on velka-sim"
 start_sim receipt
 start_sim failing
+start_sim server
 pty1=$(head -1 "$work/receipt.out")
 pty2=$(head -1 "$work/failing.out")
+pty3=$(head -1 "$work/server.out")
 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$pty1" /f >/dev/null
 wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$pty2" /f >/dev/null
+wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /d "$pty3" /f >/dev/null
 wine reg delete 'HKCU\Software\TMV SPA' /f >/dev/null 2>&1 || true  # settings start afresh
 wineserver -k  # the ports are mapped when Wine starts again
 wineserver -w
 wine cmd /c exit >/dev/null 2>&1
 [ "$(readlink "$WINEPREFIX/dosdevices/com1")" = "$pty1" ] || fail "COM1 is not mapped to $pty1"
 [ "$(readlink "$WINEPREFIX/dosdevices/com2")" = "$pty2" ] || fail "COM2 is not mapped to $pty2"
+[ "$(readlink "$WINEPREFIX/dosdevices/com3")" = "$pty3" ] || fail "COM3 is not mapped to $pty3"
 
 dll=$(wine winepath -w "$repo/$win/control/TMVVelka.dll" 2>/dev/null)
 echo "== regsvr32 $dll"
@@ -127,6 +134,30 @@ timeout 120 wine cscript //nologo "$(script failing_calls.vbs)" 2 8 | tr -d '\r'
   tee "$work/failing.txt"
 diff -u "$repo/tests/windows/failing_calls.expected" "$work/failing.txt" ||
   fail "failing_calls.vbs did not answer as expected"
+
+echo "== VelkaDriverServer.exe on COM3, headless"
+home=$work/server-home
+mkdir -p "$home/TOSEND"
+printf '[Parameters]\r\nPort=3\r\nBaudRate=9600\r\nFrequence=1\r\n' >"$home/TMVSERVER.INI"
+VELKA_SERVER_HOME=$(wine winepath -w "$home" 2>/dev/null | tr '\\' '/') \
+  timeout 120 wine "$repo/$win/control/VelkaDriverServer.exe" >"$work/server.txt" 2>"$work/server.err" &
+server_pid=$!
+job=$home/TOSEND/Sale001
+printf '=R1/$1.5/*2/(CAFFE)\r\n=R1/$1.2/(CORNETTO)\r\n=S\r\n=T1/$10\r\n' >"$job.part"
+mv "$job.part" "$job.txt"
+wait_until "[ -e '$job.OK' ] || [ -e '$job.KO' ]" 300 ||
+  fail "the server wrote no result: $(cat "$work/server.txt" "$work/server.err")"
+sleep 0.3
+[ -e "$job.OK" ] || fail "the job failed: $(cat "$job.KO")"
+echo "Sale001.OK:"
+tr -d '\r' <"$job.OK"
+printf 'STOP\r\n' >"$home/TOSEND/Quit.part"
+mv "$home/TOSEND/Quit.part" "$home/TOSEND/Quit.txt"
+status=0
+wait "$server_pid" || status=$?
+[ "$status" -eq 0 ] || fail "the server ended with status $status: $(cat "$work/server.err")"
+tr -d '\r' <"$home/TOSEND/VelkaDriverServer.LOG" | tail -2
+grep -q 'CAFFE' "$work/server.paper" || fail "the register printed no receipt for the job"
 
 echo "== regsvr32 /u"
 wine regsvr32 /s /u "$dll" || fail "regsvr32 /u returned $?"

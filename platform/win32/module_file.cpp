@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/wide_text.h"
@@ -15,7 +16,11 @@ std::string ModuleFileName(void* module) {
     const DWORD length = ::GetModuleFileNameW(static_cast<HMODULE>(module), buffer.data(),
                                               static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
-    if (length < buffer.size()) return Narrow(std::wstring(buffer.data(), length));
+    if (length < buffer.size()) {
+      std::string path = Narrow(std::wstring(buffer.data(), length));
+      std::replace(path.begin(), path.end(), '\\', '/');
+      return path;
+    }
     buffer.resize(buffer.size() * 2);
   }
   return {};

@@ -4,7 +4,8 @@
 
 namespace velka::win32 {
 
-// Null module: the program's own file. Empty when the system cannot tell.
+// Null module: the program's own file. Folders are separated by "/", as the tree joins paths
+// (the system takes both). Empty when the system cannot tell.
 std::string ModuleFileName(void* module);
 
 }  // namespace velka::win32

@@ -3,14 +3,18 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/win32/module_file.h"
 #include "platform/win32/wide_text.h"
 
 namespace velka {
 
 void* LoadSharedLibrary(const std::string& path, std::string& error) {
-  HMODULE library =
-      ::LoadLibraryExW(win32::Widen(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The loader looks for a library's own dependencies beside it only with backslashes.
+  std::wstring name = win32::Widen(path);
+  std::replace(name.begin(), name.end(), L'/', L'\\');
+  HMODULE library = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!library) error = win32::ErrorText(::GetLastError());
   return reinterpret_cast<void*>(library);
 }

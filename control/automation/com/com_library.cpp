@@ -1,5 +1,6 @@
 #include "control/automation/com/com_library.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -36,7 +37,9 @@ GUID ToGuid(const Guid& id) {
 std::wstring LibraryFile() {
   const std::u16string path =
       Utf8ToUtf16(PathOfLibraryHolding(reinterpret_cast<const void*>(&LibraryFile)));
-  return std::wstring(path.begin(), path.end());
+  std::wstring file(path.begin(), path.end());
+  std::replace(file.begin(), file.end(), L'/', L'\\');  // as the registry and loader want it
+  return file;
 }
 
 HRESULT LibraryTypeInfo(const GUID& type, ITypeInfo** info) {
