@@ -15,8 +15,7 @@ namespace velka::testing {
 namespace {
 
 std::string IdlPath() {
-  const char* source = std::getenv("VELKA_SOURCE_DIR");
-  return std::string(source ? source : ".") + "/control/automation/com/tmvvelka.idl";
+  return VELKA_IDL_FILE;
 }
 
 TEST(TypeLibraryIdl, IdlFileMatchesTheMemberTable) {
