@@ -99,6 +99,10 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$pty1" /f >/dev/null
 wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$pty2" /f >/dev/null
 wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /d "$pty3" /f >/dev/null
 wine reg delete 'HKCU\Software\TMV SPA' /f >/dev/null 2>&1 || true  # settings start afresh
+wine reg add 'HKCU\Software\TMV SPA\VELKA' /v TraceLOG /d True /f >/dev/null  # and trace
+profile=$(wine winepath -u "$(wine cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
+[ -d "$profile" ] || fail "no profile folder for the trace ($profile)"
+rm -f "$profile/TMVVelkaTrace.Txt"
 wineserver -k  # the ports are mapped when Wine starts again
 wineserver -w
 wine cmd /c exit >/dev/null 2>&1
@@ -128,6 +132,12 @@ for line in "ResultCode before TMVOpen: 101" "PrinterState in the receipt: 2" \
   "TMVClose: 0" "receipt printed"; do
   grep -qF "$line" "$work/receipt.txt" || fail "print_receipt.vbs did not say \"$line\""
 done
+
+# The trace: in the user's profile folder, as the system version chooses it on Windows.
+grep -q -- '---- Inizio Trace ----' "$profile/TMVVelkaTrace.Txt" ||
+  fail "no trace in $profile/TMVVelkaTrace.Txt"
+grep -q -- ' - Invio ' "$profile/TMVVelkaTrace.Txt" || fail "the trace shows no frame"
+echo "trace: $(grep -c ' - Invio ' "$profile/TMVVelkaTrace.Txt") frames in $profile/TMVVelkaTrace.Txt"
 
 echo "== cscript failing_calls.vbs on COM2 (COM8 has no device)"
 timeout 120 wine cscript //nologo "$(script failing_calls.vbs)" 2 8 | tr -d '\r' |
