@@ -1,9 +1,11 @@
-// The per-user settings of Windows in the current user's registry hive, and the port names.
+// The per-user settings of Windows in the current user's registry hive, and the port's names
+// and failures.
 #include "platform/win32/registry_settings_store.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "platform/win32/message_event_loop.h"
 #include "platform/win32/win32_serial_port.h"
 
 namespace velka {
@@ -48,6 +50,24 @@ TEST(Win32SerialPort, NamesThePortByItsNumber) {
   EXPECT_EQ(Win32SerialPort::DeviceNameForPort(12), "\\\\.\\COM12");
   EXPECT_EQ(Win32SerialPort::DeviceNameForPort(0), "");
   EXPECT_EQ(Win32SerialPort::DeviceNameForPort(-3), "");
+}
+
+// A port that does not exist or cannot be a port fails to open, with a reason, and stays
+// closed: no handle to wait on, nothing read, nothing written.
+TEST(Win32SerialPort, MissingPortFailsWithAReason) {
+  MessageEventLoop loop;
+  Win32SerialPort port(loop);
+  std::string why_250;
+  for (int number : {0, -1, 250}) {
+    EXPECT_FALSE(port.open(number, 9600)) << number;
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.lastError().empty()) << number;
+    if (number == 250) why_250 = port.lastError();
+    EXPECT_EQ(port.readinessHandle(), kNoHandle);
+    EXPECT_EQ(port.bytesWaiting(), 0u);
+    EXPECT_FALSE(port.write({0x06}));
+  }
+  EXPECT_NE(why_250.find("COM250"), std::string::npos) << why_250;
 }
 
 }  // namespace
