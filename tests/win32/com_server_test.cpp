@@ -76,6 +76,14 @@ class ComServer : public ::testing::Test {
                           arg_error ? arg_error : &ignored);
   }
 
+  // A text the test frees with VariantClear.
+  static VARIANT Text(const wchar_t* text) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = ::SysAllocString(text);
+    return v;
+  }
   static VARIANT Long(LONG value) {
     VARIANT v;
     ::VariantInit(&v);
@@ -159,10 +167,7 @@ TEST_F(ComServer, DispatchesByNameAndIdentifier) {
 
 TEST_F(ComServer, WritesBackThroughAVariantReference) {
   IDispatch* object = create();
-  VARIANT description;
-  ::VariantInit(&description);
-  description.vt = VT_BSTR;
-  description.bstrVal = ::SysAllocString(L"CAFFE");
+  VARIANT description = Text(L"CAFFE");
   VARIANT price;
   ::VariantInit(&price);
   price.vt = VT_R8;  // a script's 1.5: converted to Currency
@@ -188,14 +193,8 @@ TEST_F(ComServer, WritesBackThroughAVariantReference) {
 
 TEST_F(ComServer, RefusesWhatCannotBeConvertedNamingTheArgument) {
   IDispatch* object = create();
-  VARIANT description;
-  ::VariantInit(&description);
-  description.vt = VT_BSTR;
-  description.bstrVal = ::SysAllocString(L"CAFFE");
-  VARIANT price;
-  ::VariantInit(&price);
-  price.vt = VT_BSTR;
-  price.bstrVal = ::SysAllocString(L"one euro");
+  VARIANT description = Text(L"CAFFE");
+  VARIANT price = Text(L"one euro");
   VARIANT result;
   ::VariantInit(&result);
   UINT bad = 99;
