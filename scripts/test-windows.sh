@@ -44,7 +44,8 @@ cmake --build "$win" -j"$jobs"
 
 export WINEPREFIX=$repo/$win/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+# No Mono or Gecko installer prompts, no menu entries written into the user's desktop.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 work=$repo/$win/scenario
 rm -rf "$work"
 mkdir -p "$work"
