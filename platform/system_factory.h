@@ -6,6 +6,7 @@
 
 #include "platform/serial_port.h"
 #include "platform/system_event_loop.h"
+#include "platform/settings_store.h"
 
 namespace velka {
 
@@ -15,5 +16,9 @@ std::unique_ptr<SystemEventLoop> CreateSystemEventLoop();
 
 // Makes the system's serial ports (termios devices on POSIX, found by port number).
 SerialPortFactory SystemSerialPortFactory();
+
+// The per-user settings store of this system (INI files under ConfigHome() on POSIX, the
+// current user's registry hive on Windows).
+std::shared_ptr<SettingsStore> CreateUserSettingsStore();
 
 }  // namespace velka

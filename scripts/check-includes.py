@@ -28,6 +28,8 @@ MAY_INCLUDE = {
     "control/receipt": ["control/device", "control/link", "control/core", "automation", "platform"],
     "control/automation": ["control/receipt", "control/device", "control/link", "control/core",
                            "automation", "platform"],
+    "control/automation/com": ["control/automation", "control/receipt", "control/device",
+                               "control/link", "control/core", "automation", "platform"],
     "server/resources": ["platform"],
     "server/jobs": ["server/resources", "automation", "platform"],
     "server/ui": ["server/jobs", "server/resources", "automation", "platform"],
@@ -36,12 +38,14 @@ MAY_INCLUDE = {
 }
 UNCHECKED = ("tests/", "examples/", "build")
 # The folders of one system each: the only ones besides main files that talk to the system.
-SYSTEM_FOLDERS = ("platform/posix", "platform/win32")
+# control/automation/com is the control's COM face, built on Windows only.
+SYSTEM_FOLDERS = ("platform/posix", "platform/win32", "control/automation/com")
 
 # The system's own interface: these headers only in SYSTEM_FOLDERS and in *_main.cpp.
 SYSTEM_HEADER = re.compile(
     r"(unistd|fcntl|poll|termios|dlfcn|signal|pthread|dirent|pwd|grp|pty|errno|"
-    r"sys/[a-z_]+|linux/[a-z_/]+|windows|winbase|winsock2?|shlobj|objbase|oleauto)\.h")
+    r"sys/[a-z_]+|linux/[a-z_/]+|windows|winbase|winsock2?|shlobj|objbase|oleauto|oaidl|ocidl|"
+    r"olectl|dispex)\.h")
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 SOURCES = (".h", ".hpp", ".cpp", ".cc", ".c")
@@ -87,7 +91,7 @@ def check(root):
                 if SYSTEM_HEADER.fullmatch(name) and folder not in SYSTEM_FOLDERS \
                         and not main_file:
                     faults.append(f"{relative}:{number}: <{name}> is the system's own "
-                                  "interface: only a system's folder of platform/ "
+                                  "interface: only a system's folder "
                                   f"({', '.join(f + '/' for f in SYSTEM_FOLDERS)}) and the "
                                   "programs' main files include it")
                 continue

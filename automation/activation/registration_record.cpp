@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/ascii_text.h"
+#include "platform/system_class_registry.h"
 #include "platform/user_folders.h"
 
 namespace velka {
@@ -176,6 +177,12 @@ std::optional<RegisteredClass> FindRegisteredClass(const std::string& prog_id, s
   }
   const auto prog = ReadRecord(FindProgIdFile(prog_id));
   if (!prog) {
+    // Where the system keeps registrations of its own (Windows), regsvr32's serves.
+    if (const auto system = FindSystemClassRegistration(prog_id)) {
+      if (const auto class_id = GuidFromText(system->class_id)) {
+        return RegisteredClass{*class_id, system->library_path};
+      }
+    }
     error = prog_id + " is not registered (no " + ProgIdFile(prog_id) +
             "); register the library with DllRegisterServer";
     return std::nullopt;

@@ -39,7 +39,9 @@ bool WriteClassRegistration(const ClassRegistration& registration, std::string& 
 bool RemoveClassRegistration(const std::string& prog_id, const Guid& class_id,
                              const Guid& library_id, std::string& error);
 
-// What a programmatic identifier is registered as: its class identifier and library path.
+// What a programmatic identifier is registered as: its class identifier and library path. Where
+// the system keeps class registrations itself (the registry on Windows), one found there serves
+// when no file registers the identifier.
 struct RegisteredClass {
   Guid class_id;
   std::string library_path;

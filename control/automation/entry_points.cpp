@@ -1,9 +1,8 @@
 #include "control/automation/entry_points.h"
 
-#include <atomic>
-
 #include "automation/activation/registration_record.h"
 #include "automation/identity.h"
+#include "control/automation/class_factory.h"
 #include "control/automation/control_object.h"
 #include "control/automation/last_error.h"
 #include "control/core/library_version.h"
@@ -14,33 +13,9 @@ namespace velka {
 
 namespace {
 
-// References held on the class factory and locks taken with LockServer.
-std::atomic<long> g_factory_references{0};
-
 // The version record of the library: its version, and that it registers itself. A tool
 // reading the library's file finds it with `strings`.
 [[gnu::used]] const char kVersionRecord[] = "TMVVelka version 1.0.0.10 OLESelfRegister";
-
-class TmvEcrVelkaFactory final : public ClassFactory {
- public:
-  std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++g_factory_references); }
-  std::uint32_t Release() override {
-    return static_cast<std::uint32_t>(g_factory_references > 0 ? --g_factory_references : 0);
-  }
-  HResult CreateInstance(ControlSite* site, Dispatch** object) override {
-    return ControlObject::Create(site, object);
-  }
-  HResult LockServer(bool lock) override {
-    if (lock) {
-      ++g_factory_references;
-    } else if (g_factory_references > 0) {
-      --g_factory_references;
-    }
-    return hresult::Ok;
-  }
-};
-
-TmvEcrVelkaFactory g_factory;
 
 ClassRegistration ThisRegistration() {
   ClassRegistration r;
@@ -97,13 +72,14 @@ extern "C" HResult DllGetClassObject(const velka::Guid* class_id, const velka::G
   if (!class_id || !interface_id) return hresult::Pointer;
   if (!(*class_id == velka::identity::kClassId)) return hresult::ClassNotAvailable;
   if (!(*interface_id == velka::identity::kClassFactoryInterfaceId)) return hresult::NoInterface;
-  velka::g_factory.AddRef();
-  *object = static_cast<velka::ClassFactory*>(&velka::g_factory);
+  velka::ClassFactory& factory = velka::TmvEcrVelkaClassFactory();
+  factory.AddRef();
+  *object = &factory;
   return hresult::Ok;
 }
 
 extern "C" HResult DllCanUnloadNow() {
-  return velka::ControlObject::LiveObjects() == 0 && velka::g_factory_references == 0
+  return velka::ControlObject::LiveObjects() == 0 && velka::ClassFactoryHolds() == 0
              ? hresult::Ok
              : hresult::False;
 }

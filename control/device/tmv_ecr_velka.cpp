@@ -13,8 +13,10 @@
 #include "control/link/register_link.h"
 #include "platform/numeric_text.h"
 #include "platform/settings_store.h"
+#include "platform/shared_library.h"
 #include "platform/single_byte_text.h"
 #include "platform/system_factory.h"
+#include "platform/system_version.h"
 
 namespace velka {
 
@@ -36,10 +38,15 @@ TmvEcrVelka::TmvEcrVelka(ControlEnvironment environment)
     own_loop_ = CreateSystemEventLoop();
     loop_ = own_loop_.get();
   }
-  settings_ = env_.settings ? env_.settings : std::make_shared<IniSettingsStore>();
+  settings_ = env_.settings ? env_.settings : CreateUserSettingsStore();
   if (!env_.clock) env_.clock = CurrentLocalDateTime;
   if (!env_.openTraceFile) {
-    env_.openTraceFile = [this] { return OpenTraceFile(UserFolder(), *settings_, env_.clock); };
+    env_.openTraceFile = [this] {
+      const TracePlace place =
+          ChooseTracePlace(ReadSystemVersion(), UserFolder(),
+                           PathOfLibraryHolding(reinterpret_cast<const void*>(&ChooseTracePlace)));
+      return OpenTraceFile(place.folder, *settings_, env_.clock, place.set_aside);
+    };
   }
   SerialPortFactory make_port = env_.makePort ? env_.makePort : SystemSerialPortFactory();
   port_ = make_port(*loop_);

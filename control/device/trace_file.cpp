@@ -56,9 +56,20 @@ std::string SystemName(const VersionRecord& v) {
 std::string UserFolder() {
   for (const char* name : {"USERPROFILE", "HOME"}) {
     const char* value = std::getenv(name);
-    if (value && *value) return std::string(value) + "/";
+    if (!value || !*value) continue;
+    const std::string folder = value;
+    return folder + (folder.find('\\') != std::string::npos ? "\\" : "/");
   }
   return "";
+}
+
+TracePlace ChooseTracePlace(const std::optional<VersionRecord>& version,
+                            const std::string& user_folder, const std::string& library_path) {
+  if (!version) return {user_folder, true};
+  const std::string name = SystemName(*version);
+  if (name == "SEVEN") return {user_folder, false};
+  if (name == "XP") return {library_path.substr(0, 3), true};
+  return {user_folder, true};
 }
 
 bool TraceTooBig(const std::string& folder) {
@@ -96,10 +107,10 @@ bool SetTraceAside(const std::string& folder, SettingsStore& store, const WallCl
 }
 
 std::unique_ptr<TraceSink> OpenTraceFile(const std::string& folder, SettingsStore& settings,
-                                         const WallClock& clock) {
+                                         const WallClock& clock, bool set_aside) {
   const char* mode = "ab";
   if (TraceTooBig(folder)) {
-    if (!SetTraceAside(folder, settings, clock)) return nullptr;
+    if (set_aside && !SetTraceAside(folder, settings, clock)) return nullptr;
     mode = "wb";
   }
   std::FILE* file = std::fopen((folder + kTraceFileName).c_str(), mode);

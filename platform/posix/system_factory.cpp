@@ -1,4 +1,5 @@
-// The POSIX choices of the system factory: the poll(2) loop and the termios port.
+// The POSIX choices of the system factory: the poll(2) loop, the termios port and the INI
+// settings store.
 #include "platform/system_factory.h"
 
 #include "platform/posix/poll_event_loop.h"
@@ -12,6 +13,10 @@ std::unique_ptr<SystemEventLoop> CreateSystemEventLoop() {
 
 SerialPortFactory SystemSerialPortFactory() {
   return PosixSerialPortFactory();
+}
+
+std::shared_ptr<SettingsStore> CreateUserSettingsStore() {
+  return std::make_shared<IniSettingsStore>();
 }
 
 }  // namespace velka

@@ -11,7 +11,7 @@ namespace velka::server {
 std::string ControlLibraryBesideProgram() {
   const std::string exe = ExecutablePath();
   if (exe.empty()) return kControlLibraryName;
-  return exe.substr(0, exe.rfind('/') + 1) + kControlLibraryName;
+  return exe.substr(0, exe.find_last_of("/\\") + 1) + kControlLibraryName;
 }
 
 bool RegisterControlBesideProgram(std::string& error) {

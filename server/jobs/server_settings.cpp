@@ -41,7 +41,11 @@ std::string SettingsPath(const std::string& program_folder) {
 
 std::string AdjustFolder(std::string value, const std::string& program_folder) {
   std::replace(value.begin(), value.end(), '\\', '/');
-  if (!value.empty() && value.front() != '/') value = program_folder + "/" + value;
+  // Absolute: from the root, or (on Windows) from a drive, "C:/...".
+  const bool absolute =
+      !value.empty() &&
+      (value.front() == '/' || (value.size() >= 3 && value[1] == ':' && value[2] == '/'));
+  if (!value.empty() && !absolute) value = program_folder + "/" + value;
   if (value.empty() || value.back() != '/') value += '/';
   return value;
 }

@@ -4,20 +4,16 @@
 // event loop; without one it runs headless: the system's event loop, and the console view
 // that prints what the window would show.
 //
-// Exit status: 0 after a normal shutdown (SIGTERM, SIGINT, the exit command, closing the
-// window, or a "STOP" line in a job); 2 when another server runs on the same program folder
-// (message 550); 3 when the control cannot be created or opened (message 551, with the
-// reason). The messages go to standard error, and on a desktop into a message box too. The
-// program reads no command line.
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
+// Exit status: 0 after a normal shutdown (SIGTERM, SIGINT, Ctrl+C on Windows, the exit
+// command, closing the window, or a "STOP" line in a job); 2 when another server runs on the
+// same program folder (message 550); 3 when the control cannot be created or opened (message
+// 551, with the reason). The messages go to standard error, and on a desktop into a message box
+// too. The program reads no command line.
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "platform/shutdown_request.h"
 #include "server/jobs/dispatch_register_control.h"
 #include "server/jobs/job_server.h"
 #include "server/jobs/program_folder.h"
@@ -30,37 +26,14 @@ namespace {
 constexpr int kExitAlreadyRunning = 2;
 constexpr int kExitCannotStart = 3;
 
-// The write end of the self-pipe: a signal only writes a byte, the loop does the rest.
-int g_signal_pipe = -1;
-
-void OnShutdownSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  [[maybe_unused]] ssize_t ignored = ::write(g_signal_pipe, &byte, 1);
-  errno = saved;
-}
-
-bool InstallShutdownSignals(int (&fds)[2]) {
-  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  g_signal_pipe = fds[1];
-  struct sigaction action {};
-  action.sa_handler = OnShutdownSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGINT, &action, nullptr);
-  // A console reader that goes away must not end the server in the middle of a job.
-  ::signal(SIGPIPE, SIG_IGN);
-  return true;
-}
-
 }  // namespace
 
 int main() {
   using velka::server::JobServer;
-  int signal_fds[2] = {-1, -1};
-  if (!InstallShutdownSignals(signal_fds)) {
-    std::perror("VelkaDriverServer: pipe");
+  std::string shutdown_error;
+  const velka::NativeHandle shutdown_request = velka::InstallShutdownRequest(shutdown_error);
+  if (shutdown_request == velka::kNoHandle) {
+    std::fprintf(stderr, "VelkaDriverServer: %s\n", shutdown_error.c_str());
     return 1;
   }
 
@@ -82,12 +55,10 @@ int main() {
   ui::ServerCommands commands(server);
   face->setMenuCommands(commands);
 
-  // Signals are seen also while a job waits for the register: the control's waits run the
-  // loop. They only ask for the shutdown; it runs once the job has finished.
-  auto signal_watch = loop.watchReadable(signal_fds[0], [&] {
-    char bytes[64];
-    while (::read(signal_fds[0], bytes, sizeof bytes) > 0) {
-    }
+  // Requests to stop are seen also while a job waits for the register: the control's waits
+  // run the loop. They only ask for the shutdown; it runs once the job has finished.
+  auto shutdown_watch = loop.watchReadable(shutdown_request, [&] {
+    velka::AcknowledgeShutdownRequest();
     server.RequestClose();
   });
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "tests/support/control_fixture.h"
 #include "tests/support/temporary_home.h"
@@ -45,6 +46,63 @@ TEST(SystemName, FollowsTheVersionRecord) {
     EXPECT_EQ(SystemName(row.version), row.name)
         << row.version.platform_id << " " << row.version.major << "." << row.version.minor;
   }
+}
+
+TEST(TracePlace, FollowsTheSystemVersion) {
+  const std::string user = "C:\\Users\\cassa\\";
+  const std::string library = "D:\\Programs\\x\\TMVVelka.dll";
+  struct Row {
+    std::optional<VersionRecord> version;
+    std::string folder;
+    bool set_aside;
+  };
+  const Row rows[] = {
+      {VersionRecord{2, 6, 0, 6002}, user, true},    // VISTA
+      {VersionRecord{2, 6, 1, 7601}, user, false},   // SEVEN: a big trace starts afresh
+      {VersionRecord{2, 5, 1, 2600}, "D:\\", true},  // XP: the root of the library's drive
+      {VersionRecord{2, 6, 2, 9200}, user, true},    // later systems, as VISTA
+      {VersionRecord{2, 5, 0, 2195}, user, true},    // older ones too
+      {std::nullopt, user, true},                    // no version record (Linux)
+  };
+  for (const Row& row : rows) {
+    const TracePlace place = ChooseTracePlace(row.version, user, library);
+    EXPECT_EQ(place.folder, row.folder);
+    EXPECT_EQ(place.set_aside, row.set_aside) << row.folder;
+  }
+}
+
+TEST(UserFolder, EndsWithTheSeparatorOfItsSystem) {
+  TemporaryHome home{"velka-user", {}};
+  const char* old = std::getenv("USERPROFILE");
+  const std::string saved = old ? old : "";
+  ::setenv("USERPROFILE", "C:\\Users\\cassa", 1);
+  EXPECT_EQ(UserFolder(), "C:\\Users\\cassa\\");
+  ::setenv("USERPROFILE", "/home/cassa", 1);
+  EXPECT_EQ(UserFolder(), "/home/cassa/");
+  if (old) {
+    ::setenv("USERPROFILE", saved.c_str(), 1);
+  } else {
+    ::unsetenv("USERPROFILE");
+  }
+}
+
+// On SEVEN a trace past the limit is emptied, and nothing is set aside or numbered.
+TEST(TraceFolderSeven, TooBigIsStartedAfreshWithoutSettingAside) {
+  TemporaryHome home{"velka-trace", {}};
+  const std::string folder = home.root() + "/";
+  testing::MemorySettingsStore settings;
+  {
+    std::ofstream out(folder + kTraceFileName, std::ios::binary);
+    out << std::string(kTraceSizeLimit + 1, 'x');
+  }
+  auto sink = OpenTraceFile(
+      folder, settings, [] { return LocalDateTime{2026, 12, 6, 10, 0, 0}; }, false);
+  ASSERT_TRUE(sink);
+  sink->writeLine("fresh");
+  sink.reset();
+  EXPECT_EQ(fs::file_size(folder + kTraceFileName), 7u);
+  EXPECT_FALSE(fs::exists(folder + "06_12_2026_TMVVelkaTrace_1.txt"));
+  EXPECT_TRUE(settings.velka.find("ProgTraceLOG") == settings.velka.end());
 }
 
 class TraceFolder : public ::testing::Test {

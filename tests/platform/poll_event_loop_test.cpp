@@ -16,6 +16,7 @@ class PipePair {
     closeWrite();
   }
   int readEnd() const { return fds_[0]; }
+  int writeEnd() const { return fds_[1]; }
   void closeRead() {
     if (fds_[0] >= 0) ::close(fds_[0]);
     fds_[0] = -1;
@@ -51,6 +52,26 @@ TEST(PollEventLoopTest, ClosedWakeDescriptorDoesNotCutTheWaitShort) {
   const Millis start = loop.now();
   loop.waitForEvents(stale, 40);
   EXPECT_GE(loop.now() - start, 40);
+}
+
+// A closed wake descriptor is dropped from the wait; the watches after it keep their own
+// readiness (a closed one among them must not mark another as closed).
+TEST(PollEventLoopTest, ClosedWakeDescriptorLeavesTheWatchesTheirOwnState) {
+  PollEventLoop loop;
+  PipePair wake, good, closed;
+  int good_calls = 0;
+  auto good_watch = loop.watchReadable(good.readEnd(), [&] {
+    char byte;
+    while (::read(good.readEnd(), &byte, 1) > 0) ++good_calls;
+  });
+  auto closed_watch = loop.watchReadable(closed.readEnd(), [] {});
+  const int stale = wake.readEnd();
+  wake.closeRead();
+  closed.closeRead();
+  loop.waitForEvents(stale, 40);
+  ASSERT_EQ(::write(good.writeEnd(), "x", 1), 1);
+  loop.processPendingEvents();
+  EXPECT_EQ(good_calls, 1);
 }
 
 TEST(PollEventLoopTest, WatchOnAClosedDescriptorIsCalledOnceThenLeftOut) {

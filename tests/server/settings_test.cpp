@@ -115,6 +115,9 @@ TEST(ServerSettingsTest, FolderAdjustments) {
       {"jobs", "/opt/velka/jobs/"},
       {"\\srv\\jobs\\", "/srv/jobs/"},
       {"/srv/my jobs", "/srv/my jobs/"},
+      // A Windows folder from a drive is absolute too.
+      {"C:\\Jobs\\In", "C:/Jobs/In/"},
+      {"D:/jobs/", "D:/jobs/"},
   };
   for (const auto& row : rows) EXPECT_EQ(AdjustFolder(row.value, prog), row.folder) << row.value;
 }
