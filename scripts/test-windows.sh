@@ -184,8 +184,8 @@ mkdir -p "$linux_home"
 export HOME=$linux_home XDG_CONFIG_HOME=$linux_home/config XDG_DATA_HOME=$linux_home/data
 start_sim linux --com 9
 wait_until "[ -e '$linux_home/config/TMV SPA/ports/com9' ]" 100 || fail "no com9 link"
-python3 examples/python/print_receipt.py --com 9 --register \
-  --library "$repo/$host/control/libTMVVelka.so" >"$work/linux.txt" || fail "$(cat "$work/linux.txt")"
+PYTHONPATH="$repo/python" python3 tests/windows/print_receipt_linux.py 9 \
+  "$repo/$host/control/libTMVVelka.so" >"$work/linux.txt" 2>&1 || fail "$(cat "$work/linux.txt")"
 frames "$work/linux.log" >"$work/linux.frames"
 frames "$work/receipt.log" >"$work/wine.frames"
 [ -s "$work/linux.frames" ] || fail "the Linux run sent no frame"

@@ -1,7 +1,7 @@
 ' A point-of-sale script on the COM face, run by cscript under Wine: creates the control by
 ' its programmatic identifier, receives its events through TMVVelka.EventRelay, opens the port
-' given as the first argument, prints the receipt that examples/python/print_receipt.py prints
-' on Linux (the same calls, so the register sees the same frames) and reads ResultCode and
+' given as the first argument, prints a receipt with the calls that print_receipt_linux.py makes
+' on Linux (so the register sees the same frames from both) and reads ResultCode and
 ' PrinterState. Every line it prints is checked by scripts/test-windows.sh.
 Option Explicit
 
