@@ -26,6 +26,17 @@ class KeyWriter {
   std::vector<std::string>& unwritten_;
 };
 
+// The folder rows' settings and keys, in the order of WorkingFolder.
+struct FolderKeyEntry {
+  std::string ServerSettings::*setting;
+  const char* key;
+};
+constexpr FolderKeyEntry kFolderKeys[] = {
+    {&ServerSettings::DirectoryInput, "DirectoryInput"},
+    {&ServerSettings::DirectoryOutput, "DirectoryOutput"},
+    {&ServerSettings::DirectoryOutputData, "DirectoryOutputData"},
+};
+
 std::string PortNumberText(std::string_view shown) {
   return std::string(TrimSpaces(shown.substr(std::min(shown.size(), kPortPrefixLength))));
 }
@@ -33,27 +44,11 @@ std::string PortNumberText(std::string_view shown) {
 }  // namespace
 
 std::string& FolderSetting(ServerSettings& settings, WorkingFolder folder) {
-  switch (folder) {
-    case WorkingFolder::Output:
-      return settings.DirectoryOutput;
-    case WorkingFolder::OutputData:
-      return settings.DirectoryOutputData;
-    case WorkingFolder::Input:
-      break;
-  }
-  return settings.DirectoryInput;
+  return settings.*kFolderKeys[static_cast<std::size_t>(folder)].setting;
 }
 
 const char* FolderKey(WorkingFolder folder) {
-  switch (folder) {
-    case WorkingFolder::Output:
-      return "DirectoryOutput";
-    case WorkingFolder::OutputData:
-      return "DirectoryOutputData";
-    case WorkingFolder::Input:
-      break;
-  }
-  return "DirectoryInput";
+  return kFolderKeys[static_cast<std::size_t>(folder)].key;
 }
 
 void ChooseFolder(ServerSettings& settings, WorkingFolder folder, const std::string& chosen,
