@@ -25,8 +25,9 @@
 #include "tests/ui/ui_test_support.h"
 #include "tests/ui/virtual_display.h"
 
-// What libraries below Qt keep for the life of the process is not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() {
+// What libraries below Qt keep for the life of the process is not a leak of ours (as
+// tests/ui/lsan_qt.supp says); visible, so that the sanitizer's runtime finds it.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
   return "leak:libdbus-1.so\nleak:libfontconfig.so\n";
 }
 
