@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/ascii_text.h"
+#include "platform/file_status.h"
 #include "platform/whole_file.h"
 
 namespace velka {
@@ -180,6 +181,8 @@ std::string GetProfileString(const std::string& path, std::string_view section,
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
   if (!WritableEntry(section, key, value)) return false;
+  // A file nobody may write keeps its settings, as the profile calls of Windows leave it.
+  if (IsReadOnly(path)) return false;
   const FileRead read = ReadRegularFile(path, kMaxFileSize);
   if (read.status == FileReadStatus::Unreadable || read.status == FileReadStatus::TooLarge) {
     return false;

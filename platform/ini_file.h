@@ -21,7 +21,7 @@ std::string GetProfileString(const std::string& path, std::string_view section,
                              std::string_view key, std::string_view default_value);
 
 // Writes key=value in section, creating the file and the section when missing. False when
-// the file cannot be written; the old file is then left as it was.
+// the file cannot be written or is read-only; the old file is then left as it was.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 

@@ -15,7 +15,10 @@ std::string ControlLibraryBesideProgram() {
 }
 
 bool RegisterControlBesideProgram(std::string& error) {
-  const std::string path = ControlLibraryBesideProgram();
+  return RegisterControlLibrary(ControlLibraryBesideProgram(), error);
+}
+
+bool RegisterControlLibrary(const std::string& path, std::string& error) {
   if (!IsRegularFile(path)) {
     error = "no " + path + " to register";
     return false;

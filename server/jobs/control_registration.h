@@ -20,4 +20,7 @@ std::string ControlLibraryBesideProgram();
 // Loads that library and calls its DllRegisterServer; false with the reason in error.
 bool RegisterControlBesideProgram(std::string& error);
 
+// The same for the control library at path.
+bool RegisterControlLibrary(const std::string& path, std::string& error);
+
 }  // namespace velka::server

@@ -6,6 +6,22 @@
 
 namespace velka::server {
 
+namespace {
+
+// Counts a job in progress for the time it is sent and reported.
+class JobCount {
+ public:
+  explicit JobCount(int& count) : count_(count) { ++count_; }
+  ~JobCount() { --count_; }
+  JobCount(const JobCount&) = delete;
+  JobCount& operator=(const JobCount&) = delete;
+
+ private:
+  int& count_;
+};
+
+}  // namespace
+
 JobServer::JobServer(JobServerEnvironment environment)
     : env_(std::move(environment)), display_(*env_.view), finder_(*env_.loop, env_.settle_ms) {
   tmr_file_ = env_.loop->createTimer([this] { Tick(); });
@@ -74,6 +90,8 @@ bool JobServer::closeRequested() const {
 }
 
 void JobServer::Tick() {
+  if (jobInProgress()) return;  // the timer keeps running: the next period tries again
+  JobCount counted(jobs_in_progress_);
   tmr_file_->stop();
   finder_.BeginTick();
   while (!closeRequested()) {
@@ -96,6 +114,37 @@ void JobServer::DirectIOEvent(std::int32_t /*Command*/, std::int32_t& pData, std
 
 void JobServer::ReceiveDataEvent(const std::string& pString) {
   if (data_) data_->ReceiveDataEvent(pString);
+}
+
+// The operator's commands.
+
+void JobServer::SendDocument(const std::string& path) {
+  JobCount counted(jobs_in_progress_);
+  processor_->ProcessCommandFile(path, false);
+}
+
+std::int32_t JobServer::Reconfigure(const std::function<void(ServerSettings&)>& edit) {
+  tmr_file_->stop();
+  control_->TMVClose();
+  edit(settings_);
+  display_.setLanguageOffset(settings_.LanguageOffset);
+  display_.ApplyCaptions();
+  control_->setTMVHighSpeed(false);
+  if (HighSpeedSelected(settings_.BaudRate)) control_->setTMVHighSpeed(true);
+  control_->setAsyncMode(false);
+  const std::int32_t opened = control_->TMVOpen(settings_.Port);
+  if (opened != 0) return opened;
+  display_.ShowRegisterFrame(settings_.Port);
+  tmr_file_->setInterval(PollingPeriodMs(settings_.Frequence));
+  if (running_ && !closeRequested()) tmr_file_->start();
+  return opened;
+}
+
+void JobServer::EndAtOnce() {
+  running_ = false;
+  ended_at_once_ = true;
+  tmr_file_->stop();
+  RequestClose();
 }
 
 }  // namespace velka::server

@@ -74,6 +74,26 @@ class JobServer : public RegisterControlEvents {
   JobProcessor& processor() { return *processor_; }
   Timer& tmrFile() { return *tmr_file_; }
 
+  // The operator's commands of the main window (server/ui/server_commands.h).
+  // The server is running: started, and not yet shut down or ending.
+  bool running() const { return running_; }
+  const std::string& programFolder() const { return env_.program_folder; }
+  // A command file is being sent (a polled job or the operator's document). A tick that comes
+  // meanwhile (from inside the job's waits) is left out, and the commands wait for its end.
+  bool jobInProgress() const { return jobs_in_progress_ > 0; }
+  // Sends a configuration document as a job that is not deleted afterwards.
+  void SendDocument(const std::string& path);
+  // "Configure...": off line (tmrFile stopped, TMVClose), edit changes the settings in place,
+  // then back: the captions in the (new) language, TMVHighSpeed (False, then True for
+  // 115200), AsyncMode False, TMVOpen on Port, the register frame and status, tmrFile with
+  // the Frequence period. Returns TMVOpen's result: when it is not 0, tmrFile stays off, and
+  // the program is to end at once (EndAtOnce) once the operator has been told.
+  std::int32_t Reconfigure(const std::function<void(ServerSettings&)>& edit);
+  // The program ends without the shutdown steps: the host's loop is asked to stop, and
+  // Shutdown then does nothing.
+  void EndAtOnce();
+  bool endedAtOnce() const { return ended_at_once_; }
+
   // Events of the control.
   void StatusUpdateEvent(std::int32_t Status) override;
   void DirectIOEvent(std::int32_t Command, std::int32_t& pData, std::string& pString) override;
@@ -92,6 +112,8 @@ class JobServer : public RegisterControlEvents {
   std::string start_failure_;
   bool close_requested_ = false;
   bool running_ = false;
+  int jobs_in_progress_ = 0;
+  bool ended_at_once_ = false;
 };
 
 }  // namespace velka::server

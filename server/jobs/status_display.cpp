@@ -1,6 +1,7 @@
 #include "server/jobs/status_display.h"
 
 #include "automation/result_codes.h"
+#include "platform/single_byte_text.h"
 #include "server/jobs/grouped_number.h"
 #include "server/resources/message_table.h"
 
@@ -88,6 +89,11 @@ void StatusDisplay::ShowJobFailure(const std::string& message) {
   view_.setErrorText(error_text_);
   view_.setTrayIcon(TrayIcon::Error);
   view_.setTrayToolTip(error_text_);
+}
+
+void StatusDisplay::ShowFileNotWritten(const std::string& path) {
+  error_text_ = Text(msg::CannotWriteFile) + Utf8ToSingleByte(path);
+  view_.setErrorText(error_text_);
 }
 
 void StatusDisplay::ShowReceipt(const std::string& time_text, std::int32_t number) {

@@ -37,6 +37,8 @@ class StatusDisplay {
   void ShowJobFailure(const std::string& message);
   // Shows the main window and keeps it on top.
   void BringToFront() { view_.bringToFront(); }
+  // lblErrore: a file the server could not write (the settings file), by its path.
+  void ShowFileNotWritten(const std::string& path);
   // A successful receipt: lblErrore emptied, lblOra and lblNumero.
   void ShowReceipt(const std::string& time_text, std::int32_t number);
 

@@ -76,6 +76,11 @@ constexpr Entry kEntries[] = {
     {1530, "Cancel"},
     {533, "Scarico Dati"},
     {1533, "Data download "},
+    // The server's own texts: a file it could not write, a port without a link.
+    {534, "Impossibile scrivere il file "},
+    {1534, "Cannot write the file "},
+    {535, "nessun collegamento"},
+    {1535, "no link"},
     {550, "Questo programma è già stato caricato."},
     {1550, "Questo programma è già stato caricato"},
     {551, "Impossibile caricare il programma gestione cassa."},

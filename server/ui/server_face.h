@@ -11,9 +11,13 @@
 #include "platform/event_loop.h"
 #include "server/jobs/operator_view.h"
 
+namespace velka::server {
+class JobServer;
+}
+
 namespace velka::server::ui {
 
-class MenuCommands;
+class DialogProvider;
 
 class ServerFace {
  public:
@@ -21,8 +25,8 @@ class ServerFace {
 
   virtual EventLoop& loop() = 0;
   virtual OperatorView& view() = 0;
-  // Where the window's menu commands go; the console has none.
-  virtual void setMenuCommands(MenuCommands& /*commands*/) {}
+  // The window's menu commands act on this server; the console has none.
+  virtual void ConnectCommands(JobServer& /*server*/) {}
 
   // Around the server's start-up (the busy pointer of the window).
   virtual void BeginStartUp() {}
@@ -40,6 +44,8 @@ bool DesktopPresent();
 
 std::unique_ptr<ServerFace> CreateConsoleFace();
 std::unique_ptr<ServerFace> CreateWindowFace();
+// dialogs: who answers the window's dialogs instead of Qt's dialogs.
+std::unique_ptr<ServerFace> CreateWindowFace(std::unique_ptr<DialogProvider> dialogs);
 
 // The message and its reason, in UTF-8, one line each, on standard error.
 void PrintStartFailure(const std::string& message, const std::string& detail);

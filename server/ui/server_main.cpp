@@ -18,7 +18,6 @@
 #include "server/jobs/job_server.h"
 #include "server/jobs/program_folder.h"
 #include "server/resources/message_table.h"
-#include "server/ui/server_commands.h"
 #include "server/ui/server_face.h"
 
 namespace {
@@ -52,8 +51,7 @@ int main() {
     return velka::server::CreateHostedControl(site, error);
   };
   JobServer server(env);
-  ui::ServerCommands commands(server);
-  face->setMenuCommands(commands);
+  face->ConnectCommands(server);
 
   // Requests to stop are seen also while a job waits for the register: the control's waits
   // run the loop. They only ask for the shutdown; it runs once the job has finished.
@@ -78,5 +76,7 @@ int main() {
   }
   face->RunUntil([&] { return server.closeRequested(); });
   server.Shutdown();
-  return 0;
+  // The control did not reopen after the settings dialog: message 551 has been shown, and the
+  // program ends as when it cannot start.
+  return server.endedAtOnce() ? kExitCannotStart : 0;
 }

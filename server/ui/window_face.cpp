@@ -8,7 +8,9 @@
 
 #include "server/ui/console_view.h"
 #include "server/ui/main_window.h"
+#include "server/ui/qt_dialog_provider.h"
 #include "server/ui/qt_event_loop.h"
+#include "server/ui/server_commands.h"
 #include "server/ui/server_face.h"
 #include "server/ui/start_failure_box.h"
 
@@ -78,14 +80,18 @@ char* g_argv[] = {g_program_name, nullptr};
 
 class WindowFace : public ServerFace {
  public:
-  WindowFace() {
+  explicit WindowFace(std::unique_ptr<DialogProvider> dialogs) : dialogs_(std::move(dialogs)) {
     // The window's close and the exit command end the program through the shutdown.
     QApplication::setQuitOnLastWindowClosed(false);
   }
+  ~WindowFace() override { window_.setMenuCommands(nullptr); }
 
   EventLoop& loop() override { return loop_; }
   OperatorView& view() override { return views_; }
-  void setMenuCommands(MenuCommands& commands) override { window_.setMenuCommands(&commands); }
+  void ConnectCommands(JobServer& server) override {
+    commands_ = std::make_unique<ServerCommands>(server, *dialogs_, &window_);
+    window_.setMenuCommands(commands_.get());
+  }
 
   void BeginStartUp() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
   void EndStartUp(bool running) override {
@@ -106,12 +112,18 @@ class WindowFace : public ServerFace {
   frmMain window_;
   ConsoleView console_{stdout};
   BothViews views_{window_, console_};
+  std::unique_ptr<DialogProvider> dialogs_;
+  std::unique_ptr<ServerCommands> commands_;
 };
 
 }  // namespace
 
 std::unique_ptr<ServerFace> CreateWindowFace() {
-  return std::make_unique<WindowFace>();
+  return CreateWindowFace(std::make_unique<QtDialogProvider>());
+}
+
+std::unique_ptr<ServerFace> CreateWindowFace(std::unique_ptr<DialogProvider> dialogs) {
+  return std::make_unique<WindowFace>(std::move(dialogs));
 }
 
 }  // namespace velka::server::ui

@@ -190,5 +190,14 @@ TEST_F(IniFileTest, WriteKeepsTheFileModeAndALinkToTheFile) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(IniFileTest, ReadOnlyFileIsNotRewritten) {
+  TempHome::WriteFile(path(), "[S]\nK=1\n");
+  ::chmod(path().c_str(), 0444);
+  EXPECT_FALSE(WriteProfileString(path(), "S", "K", "2"));
+  EXPECT_EQ(ReadProfileString(path(), "S", "K"), "1");
+  ::chmod(path().c_str(), 0644);
+  EXPECT_TRUE(WriteProfileString(path(), "S", "K", "2"));
+}
+
 }  // namespace
 }  // namespace velka

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 
+#include "platform/port_devices.h"
 #include "platform/posix/poll_event_loop.h"
 #include "tests/platform/temp_home.h"
 
@@ -352,22 +353,30 @@ TEST(DevicePathForPortTest, LinkTextFileOrTheDefaultDevice) {
   TempHome::WriteFile(ports + "/com3", "ttyUSB0\n");
   TempHome::WriteFile(ports + "/com4", "");
   fs::create_directories(ports + "/com5");
+  fs::create_symlink("sim-pty", ports + "/com7");
+  // expected: the device opened; shown: the device an operator is told of (DescribePortDevice).
   const struct {
     int port;
     std::string expected;
+    std::string shown;
+    bool named;
   } rows[] = {
-      {1, ports + "/com1"},  // the link itself: opening follows it
-      {2, "/dev/serial/by-id/usb-adapter-port0"},
-      {3, ports + "/ttyUSB0"},
-      {4, ""},
-      {5, ""},
-      {6, "/dev/ttyS5"},
-      {12, "/dev/ttyS11"},
-      {0, ""},
-      {-1, ""},
+      {1, ports + "/com1", "/dev/pts/77", true},  // the link itself: opening follows it
+      {2, "/dev/serial/by-id/usb-adapter-port0", "/dev/serial/by-id/usb-adapter-port0", true},
+      {3, ports + "/ttyUSB0", ports + "/ttyUSB0", true},
+      {4, "", "", true},
+      {5, "", "", true},
+      {6, "/dev/ttyS5", "/dev/ttyS5", false},
+      {7, ports + "/com7", ports + "/sim-pty", true},
+      {12, "/dev/ttyS11", "/dev/ttyS11", false},
+      {0, "", "", false},
+      {-1, "", "", false},
   };
   for (const auto& r : rows) {
     EXPECT_EQ(PosixSerialPort::DevicePathForPort(r.port), r.expected) << r.port;
+    const PortDevice described = DescribePortDevice(r.port);
+    EXPECT_EQ(described.device, r.shown) << r.port;
+    EXPECT_EQ(described.named, r.named) << r.port;
   }
 }
 

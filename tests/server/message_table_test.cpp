@@ -36,6 +36,9 @@ TEST(MessageTableTest, Lookup) {
       {112, "Errore generico"},
       {201, "Errore nella lunghezza dati"},
       {909, "Errore dati MF"},
+      {534, "Impossibile scrivere il file "},
+      {1534, "Cannot write the file "},
+      {1535, "no link"},
       // Absent IDs: gaps, register texts in English, the English fall-back, out of range.
       {0, ""},
       {50, ""},

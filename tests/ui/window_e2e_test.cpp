@@ -3,14 +3,12 @@
 // Screenshots of the screen are taken at each stage and kept, cut to the window, under
 // <build>/screenshots/ (the paths are printed).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <QImage>
-#include <QSet>
 #include <filesystem>
 
 #include "tests/server/e2e_support.h"
 #include "tests/server/server_test_support.h"
+#include "tests/ui/virtual_display.h"
 
 #if defined(VELKA_SERVER_EXE) && defined(VELKA_SIM_EXE)
 
@@ -24,49 +22,18 @@ using server::testing::WaitFor;
 
 constexpr int kWaitMs = 20000;
 
-// A program of the PATH, or "" when there is none.
-std::string FindProgram(const std::string& name) {
-  const char* path = ::getenv("PATH");
-  std::string folders = path ? path : "/usr/bin:/bin";
-  for (std::size_t start = 0; start <= folders.size();) {
-    const std::size_t end = std::min(folders.find(':', start), folders.size());
-    const std::string candidate = folders.substr(start, end - start) + "/" + name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return "";
-}
-
-std::string ScreenshotFolder() {
-  return VELKA_SCREENSHOT_DIR;
-}
-
 class WindowEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(folder.home());
-    const std::string xvfb = FindProgram("Xvfb");
-    ASSERT_FALSE(xvfb.empty()) << "Xvfb is missing: scripts/install-deps.sh installs it";
-    // -displayfd: Xvfb picks a free display and writes its number on standard output.
-    ASSERT_TRUE(x_server.Start(
-        {xvfb, "-displayfd", "1", "-screen", "0", "800x600x24", "-br", "-nolisten", "tcp"},
-        root("xvfb.out"), root("xvfb.err")));
-    ASSERT_TRUE(WaitFor([&] { return ReadText(root("xvfb.out")).find('\n') != std::string::npos; },
-                        kWaitMs))
-        << ReadText(root("xvfb.err"));
-    display = ":" + ReadText(root("xvfb.out")).substr(0, ReadText(root("xvfb.out")).find('\n'));
-    ::setenv("DISPLAY", display.c_str(), 1);
-    ::unsetenv("WAYLAND_DISPLAY");
-    ::unsetenv("QT_QPA_PLATFORM");
+    display.Start(folder.root());
   }
   void TearDown() override {
     server.Signal(SIGTERM);
     server.WaitExit(kWaitMs);
     sim.Signal(SIGTERM);
     sim.WaitExit(kWaitMs);
-    x_server.Signal(SIGTERM);
-    x_server.WaitExit(kWaitMs);
-    ::unsetenv("DISPLAY");
+    display.Stop();
   }
 
   std::string root(const std::string& name) const { return folder.root() + "/" + name; }
@@ -77,41 +44,12 @@ class WindowEndToEndTest : public ::testing::Test {
     std::filesystem::rename(input() + "." + name, input() + name);
   }
 
-  // The whole screen, cut to what is not the black root window; kept as name.png.
-  std::string Screenshot(const std::string& name) {
-    const std::string import = FindProgram("import");
-    EXPECT_FALSE(import.empty()) << "ImageMagick's import is missing";
-    std::filesystem::create_directories(ScreenshotFolder());
-    const std::string path = ScreenshotFolder() + "/" + name + ".png";
-    ChildProcess shot;
-    EXPECT_TRUE(shot.Start({import, "-display", display, "-window", "root", "png24:" + path},
-                           root("import.out"), root("import.err")));
-    EXPECT_EQ(shot.WaitExit(kWaitMs), 0) << ReadText(root("import.err"));
-    QImage screen(QString::fromStdString(path));
-    EXPECT_FALSE(screen.isNull()) << path;
-    QRect shown;
-    QSet<QRgb> colours;
-    for (int y = 0; y < screen.height(); ++y) {
-      for (int x = 0; x < screen.width(); ++x) {
-        const QRgb pixel = screen.pixel(x, y) & 0xFFFFFF;
-        if (pixel == 0) continue;
-        shown = shown.united(QRect(x, y, 1, 1));
-        colours.insert(pixel);
-      }
-    }
-    // A window with frames, texts and pictures, not an empty or single-colour screen.
-    EXPECT_GE(shown.width(), 300) << path;
-    EXPECT_GE(colours.size(), 20) << path;
-    if (!shown.isEmpty()) screen.copy(shown).save(QString::fromStdString(path));
-    std::printf("screenshot: %s\n", path.c_str());
-    return path;
-  }
+  std::string Screenshot(const std::string& name) { return display.Screenshot(name); }
 
   TempProgramFolder folder;
-  ChildProcess x_server;
+  testing::VirtualDisplay display;
   ChildProcess sim;
   ChildProcess server;
-  std::string display;
 };
 
 TEST_F(WindowEndToEndTest, ReceiptThenCoverOpenOnTheWindow) {
