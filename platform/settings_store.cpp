@@ -16,6 +16,15 @@ bool SafeApplicationName(const std::string& application) {
          application.find('/') == std::string::npos;
 }
 
+bool WriteWith(const std::string& application, const std::string& section, const std::string& key,
+               const std::string& value, ProfileWrite strength) {
+  if (!SafeApplicationName(application)) return false;
+  std::error_code error;
+  std::filesystem::create_directories(ConfigHome() + "/" + application, error);
+  if (error) return false;
+  return WriteProfileString(IniSettingsStore::PathFor(application), section, key, value, strength);
+}
+
 }  // namespace
 
 std::string IniSettingsStore::PathFor(const std::string& application) {
@@ -31,11 +40,12 @@ std::optional<std::string> IniSettingsStore::read(const std::string& application
 
 bool IniSettingsStore::write(const std::string& application, const std::string& section,
                              const std::string& key, const std::string& value) {
-  if (!SafeApplicationName(application)) return false;
-  std::error_code error;
-  std::filesystem::create_directories(ConfigHome() + "/" + application, error);
-  if (error) return false;
-  return WriteProfileString(PathFor(application), section, key, value);
+  return WriteWith(application, section, key, value, ProfileWrite::Durable);
+}
+
+bool IniSettingsStore::writeUnflushed(const std::string& application, const std::string& section,
+                                      const std::string& key, const std::string& value) {
+  return WriteWith(application, section, key, value, ProfileWrite::Unflushed);
 }
 
 }  // namespace velka
