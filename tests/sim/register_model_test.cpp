@@ -101,8 +101,8 @@ TEST_F(Model, RefusedCommandsGiveTheirErrorAndChangeNothing) {
       {{"=R/$1"}, "=V/$2", NegativeSubtotal},
       {{"=R/$1", "=s"}, "=R/$2", VoidNotAllowed},
       {{"=R/$1", "=r"}, "=R/$2", RefundNotAllowed},
-      {{"=R/$1", "=T1/$0.5"}, "=R/$1", Sequence},  // no sale after a payment
-      {{"=R/$1", "=T1/$0.5"}, "=k/(TOO LATE?)", 0},
+      {{"=R/$1", "=T1/$0.5"}, "=R/$1", Sequence},          // no sale after a payment
+      {{"=R/$1", "=T1/$0.5"}, "=k/(TOO LATE)", Sequence},  // paid in part: no cancel
       {{"=C2"}, "=R/$1", WrongState},
       {{}, "=C10", WrongState},
       {{}, "=Q", InvalidCode},
