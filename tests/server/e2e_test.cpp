@@ -142,22 +142,26 @@ TEST_F(EndToEndTest, ReceiptJobSucceeds) {
   EXPECT_TRUE(MatchesLine(Log(), ";Ticket=" + std::to_string(number))) << Log();
   EXPECT_FALSE(Exists("Sale001.txt"));
   EXPECT_FALSE(Exists("Sale001.KO"));
-  EXPECT_EQ(SentCommands(), (std::vector<std::string>{"=R1/$1.5/*2/(CAFFE)", "=R1/$3/(CORNETTO)",
-                                                      "=T1/$10", "<</?s", "<</?s"}));
+  // The receipt status before the job (for its journal), its lines, and the two after it.
+  EXPECT_EQ(SentCommands(),
+            (std::vector<std::string>{"<</?s", "=R1/$1.5/*2/(CAFFE)", "=R1/$3/(CORNETTO)",
+                                      "=T1/$10", "<</?s", "<</?s"}));
   EXPECT_NE(ReadText(root("paper.txt")).find("CORNETTO"), std::string::npos);
   EXPECT_TRUE(server.Printed("lblNumero: " + std::to_string(number)));
 }
 
 TEST_F(EndToEndTest, ThirdOfFiveLinesTimesOut) {
-  // Each answer comes 200 ms after its ACK, time enough to have the third frame refused.
+  // Each answer comes 200 ms after its ACK, time enough to have the third frame refused. The
+  // receipt left open is not cancelled here: the failure's own log line is what is checked.
   StartSim({"--pause", "200"});
-  WriteSettings();
+  WriteSettings("CancelReceiptOnFailure=0\r\n");
   StartServer(server);
   const std::string content =
       "=R1/$1/(UNO)\r\n=R1/$2/(DUE)\r\n=R1/$3/(TRE)\r\n=R1/$4/(QUATTRO)\r\n"
       "=T1/$10\r\n";
   Drop("Sale002.txt", content);
-  ASSERT_TRUE(WaitFor([&] { return SentCommands().size() >= 2; }, kWaitMs));
+  // The job's receipt status request, then its first two lines.
+  ASSERT_TRUE(WaitFor([&] { return SentCommands().size() >= 3; }, kWaitMs));
   Channel("nack 3");  // the next three frames: the third line's transmissions
   ASSERT_TRUE(WaitForFile("Sale002.KO"));
 
@@ -237,7 +241,7 @@ TEST_F(EndToEndTest, SameNameTwiceReplacesTheEarlierResult) {
   StartSim();
   WriteSettings();
   StartServer(server);
-  Channel("error 19");
+  Channel("error 19 2");  // the job's receipt status request, then its line
   ASSERT_TRUE(
       WaitFor([&] { return ReadText(root("sim.out")).find("ok") != std::string::npos; }, kWaitMs));
   Drop("Sale.txt", "=R1/$1/(X)\r\n");
