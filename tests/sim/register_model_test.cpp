@@ -347,6 +347,23 @@ TEST_F(Model, InjectedErrorsRefuseTheNextCommandsUnexecuted) {
   EXPECT_EQ(data("<</?r").substr(0, 3), "001");
 }
 
+// The record a crash test counts from: what was carried out, refused or held, and how each
+// receipt ended.
+TEST_F(Model, RecordSaysWhatWasCarriedOutAndHowEachReceiptEnded) {
+  std::vector<std::string> record;
+  auto keep = [&](const Outcome& out) {
+    record.insert(record.end(), out.record.begin(), out.record.end());
+  };
+  for (const char* command : {"=R/$1/(A)", "=T1", "=R/$2", "=Q", "=k"}) keep(run(command));
+  model.setCondition(Condition::PaperOut, true, now);
+  keep(run("=R/$3"));
+  keep(model.setCondition(Condition::PaperOut, false, now));
+  EXPECT_EQ(record,
+            (std::vector<std::string>{"exec =R/$1/(A)", "exec =T1", "receipt 0001 closed",
+                                      "exec =R/$2", "refuse 19 =Q", "exec =k",
+                                      "receipt 0002 cancelled", "hold =R/$3", "exec =R/$3"}));
+}
+
 TEST_F(Model, TextsMayHoldSlashesAndParentheses) {
   runAll({">>/?H/$1/(X)Y)/*2", "=R/$1/(A/B (1))"});
   EXPECT_EQ(model.state().header[1].text, "X)Y");
