@@ -31,7 +31,7 @@ TEST(IniSettingsStoreTest, WritesCreateTheFoldersAndReadBack) {
   EXPECT_EQ(store.read("TMV SPA", "VELKA", "PackID"), std::nullopt);
   ASSERT_TRUE(store.write("TMV SPA", "VELKA", "PackID", "7"));
   ASSERT_TRUE(store.write("TMV SPA", "VELKA", "TraceLOG", "False"));
-  ASSERT_TRUE(store.write("TMV SPA", "VELKA", "PackID", "8"));
+  ASSERT_TRUE(store.writeUnflushed("TMV SPA", "VELKA", "PackID", "8"));  // the same file
   EXPECT_EQ(store.read("TMV SPA", "velka", "packid"), "8");
   EXPECT_EQ(store.read("TMV SPA", "VELKA", "TraceLOG"), "False");
   EXPECT_EQ(TempHome::ReadFile(home.config() + "/TMV SPA/settings.ini"),
