@@ -112,6 +112,19 @@ class EndToEndTest : public ::testing::Test {
 
   std::string Log() { return ReadText(input() + "VelkaDriverServer.LOG"); }
 
+  // The sequence digit of the last frame the control sent, from the transcript.
+  char LastSequenceDigit() {
+    static const std::regex kFrame(R"(^[0-9.]+ < STX 01 ([0-9]{3}) N )");
+    char digit = '?';
+    for (const std::string& line : ReadLines(root("sim.log"))) {
+      std::smatch m;
+      if (!std::regex_search(line, m, kFrame)) continue;
+      const std::size_t at = m.position(0) + m.length(0) + std::stoul(m[1]) + 1;
+      if (at < line.size()) digit = line[at];
+    }
+    return digit;
+  }
+
   TempProgramFolder folder;
   ChildProcess sim;
   ChildProcess server;
@@ -251,6 +264,60 @@ TEST_F(EndToEndTest, SameNameTwiceReplacesTheEarlierResult) {
   Drop("Sale.txt", "=R1/$1/(X)\r\n=T1/$1\r\n");
   ASSERT_TRUE(WaitForFile("Sale.OK"));
   EXPECT_FALSE(Exists("Sale.KO"));
+}
+
+// A job that fails half way through its receipt cancels the receipt, so that the next job's
+// sale lands in a receipt of its own.
+TEST_F(EndToEndTest, FailedJobCancelsItsReceiptForTheNextJob) {
+  StartSim({"--record", root("record.txt")});
+  WriteSettings();
+  StartServer(server);
+  Drop("a.txt", "=R1/$1/(UNO)\r\n=R9/$1/(BAD VAT)\r\n=T1\r\n");
+  ASSERT_TRUE(WaitForFile("a.KO"));
+  EXPECT_EQ(ReadText(input() + "a.KO"),
+            "Error=114;Errore generico;Row 2;=R9/$1/(BAD VAT);Err.Esteso=37\r\n");
+  Drop("b.txt", "=R1/$2/(DUE)\r\n=T1\r\n");
+  ASSERT_TRUE(WaitForFile("b.OK"));
+  ASSERT_TRUE(WaitFor([&] { return Log().find("Ticket=") != std::string::npos; }, kWaitMs));
+  EXPECT_TRUE(MatchesLine(Log().substr(0, Log().find("\r\n") + 2), ";Cancel=0;a\\.txt")) << Log();
+  EXPECT_EQ(ReadLines(root("record.txt")),
+            (std::vector<std::string>{
+                "exec <</?s", "exec =R1/$1/(UNO)", "refuse 37 =R9/$1/(BAD VAT)", "exec <</?s",
+                "exec =k", "receipt 0001 cancelled", "exec <</?s", "exec =R1/$2/(DUE)", "exec =T1",
+                "receipt 0002 closed", "exec <</?s", "exec <</?s"}));
+}
+
+// A server killed right after a frame, whose next control starts with the digit of that frame
+// (its unflushed PackID lost, as after a power cut): the register takes that frame for a
+// retransmission and answers it without carrying it out. The restarted server spends that frame
+// on a status request, so the next job's first line is carried out.
+TEST_F(EndToEndTest, RepeatedSequenceDigitAfterACrashSwallowsNoJobLine) {
+  StartSim({"--record", root("record.txt")});
+  WriteSettings();
+  StartServer(server);
+  Drop("one.txt", ">>/?H/$1/(PRIMA)\r\n");
+  ASSERT_TRUE(WaitFor([&] { return Log().find("Ticket=") != std::string::npos; }, kWaitMs));
+  server.Signal(SIGKILL);
+  server.WaitExit(kWaitMs);
+
+  // The digit each frame takes is kept: the next frame would not repeat the last one.
+  const std::string settings = folder.root() + "/config/TMV SPA/settings.ini";
+  const char last = LastSequenceDigit();
+  const char next = last == '9' ? '0' : static_cast<char>(last + 1);
+  EXPECT_NE(ReadText(settings).find(std::string("PackID=") + next), std::string::npos)
+      << ReadText(settings);
+  TempProgramFolder::WriteFile(settings, std::string("[VELKA]\r\nPackID=") + last + "\r\n");
+
+  ChildProcess restarted;
+  StartServer(restarted, "restarted");
+  Drop("two.txt", ">>/?H/$1/(SECONDA)\r\n");
+  ASSERT_TRUE(WaitForFile("two.OK"));
+  const std::vector<std::string> record = ReadLines(root("record.txt"));
+  EXPECT_NE(std::find(record.begin(), record.end(), "exec >>/?H/$1/(SECONDA)"), record.end());
+  EXPECT_NE(ReadText(root("sim.log")).find("repeated sequence digit: answered again"),
+            std::string::npos);
+  restarted.Signal(SIGTERM);
+  EXPECT_EQ(restarted.WaitExit(kWaitMs), 0);
 }
 
 TEST_F(EndToEndTest, SecondServerInTheSameFolderIsRefused) {
