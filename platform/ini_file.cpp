@@ -178,7 +178,7 @@ std::string GetProfileString(const std::string& path, std::string_view section,
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value, ProfileWrite strength) {
+                        std::string_view value) {
   if (!WritableEntry(section, key, value)) return false;
   const FileRead read = ReadRegularFile(path, kMaxFileSize);
   if (read.status == FileReadStatus::Unreadable || read.status == FileReadStatus::TooLarge) {
@@ -192,8 +192,7 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
   }
   // A settings file that a link puts elsewhere stays there, and a crash never leaves it
   // half-written or empty.
-  return WriteFileReplacing(
-      path, contents, {.durable = strength == ProfileWrite::Durable, .keep_link_and_mode = true});
+  return WriteFileReplacing(path, contents, {.durable = true, .keep_link_and_mode = true});
 }
 
 }  // namespace velka

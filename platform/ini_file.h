@@ -20,15 +20,10 @@ std::optional<std::string> ReadProfileString(const std::string& path, std::strin
 std::string GetProfileString(const std::string& path, std::string_view section,
                              std::string_view key, std::string_view default_value);
 
-// How far a write goes before it returns: Durable is on disk (flushed, a power cut keeps it);
-// Unflushed is in the system's hands (it survives the program being killed, not a power cut)
-// and costs a fraction of a durable write.
-enum class ProfileWrite { Durable, Unflushed };
-
 // Writes key=value in section, creating the file and the section when missing. False when
 // the file cannot be written; the old file is then left as it was.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value, ProfileWrite strength = ProfileWrite::Durable);
+                        std::string_view value);
 
 // Parses INI text held in memory (for tests and fuzzing): the value as ReadProfileString
 // would find it.

@@ -2,10 +2,10 @@
 // What tells one version of a command file from another, also across a restart of the server:
 // its path, size, modification time and a digest of its content.
 //
-// The digest is FNV-1a over the file's bytes (64 bits). It is not a security check: it only
-// has to tell a file written anew (same name, perhaps the same size and, on a coarse clock,
-// the same time stamp) from the one the journal names, and a change of a single byte changes
-// it. Nobody gains anything by forging a job file to look like another.
+// The digest is FNV-1a over the file's bytes (64 bits, platform/content_digest.h). It is not a
+// security check: it only has to tell a file written anew (same name, perhaps the same size
+// and, on a coarse clock, the same time stamp) from the one the journal names, and a change of
+// a single byte changes it. Nobody gains anything by forging a job file to look like another.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,8 +13,6 @@
 #include "platform/file_status.h"
 
 namespace velka::server {
-
-std::uint64_t ContentDigest(std::string_view bytes);
 
 struct JobIdentity {
   std::string path;

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "platform/content_digest.h"
 #include "platform/whole_file.h"
 #include "server/jobs/command_file.h"
 
@@ -17,6 +18,19 @@ constexpr std::size_t kMaxJournalBytes = 4 * 1024 * 1024;
 
 constexpr char kHeading[] =
     "# VelkaDriverServer: the job in progress and the kept command files. Do not edit.";
+
+// "<generation> <row> <digest of the two>", padded to one length.
+constexpr std::size_t kProgressWidth = 63;
+
+std::string ProgressText(std::uint64_t generation, std::int32_t answered) {
+  const std::string fields = std::to_string(generation) + " " + std::to_string(answered);
+  char digest[24];
+  std::snprintf(digest, sizeof digest, "%016llx",
+                static_cast<unsigned long long>(ContentDigest(fields)));
+  std::string record = fields + " " + digest;
+  record.resize(std::max(record.size(), kProgressWidth), ' ');
+  return record + "\n";
+}
 
 std::string Escaped(std::string_view value) {
   std::string out;
@@ -154,6 +168,7 @@ void ReadJobKey(JobRecord& job, std::string_view key, const std::string& value) 
 std::string FormatJournal(const JournalState& state) {
   std::string out = std::string(kHeading) + "\n";
   AddLine(out, "clean", state.clean ? "1" : "0");
+  AddLine(out, "generation", std::to_string(state.generation));
   if (state.job) AddJob(out, *state.job);
   for (const KeptFile& kept : state.kept) AddLine(out, "kept", KeptText(kept.identity));
   return out;
@@ -174,6 +189,8 @@ JournalState ParseJournal(std::string_view text) {
     const std::string value = Unescaped(line.substr(equals + 1));
     if (key == "clean") {
       state.clean = value == "1";
+    } else if (key == "generation") {
+      state.generation = NumberOf<std::uint64_t>(value);
     } else if (key == "kept") {
       if (std::optional<JobIdentity> kept = KeptOf(value)) state.kept.push_back({*kept, {}});
     } else {
@@ -190,12 +207,41 @@ bool JobJournal::Load() {
   if (read.status == FileReadStatus::Missing) return true;
   if (read.status != FileReadStatus::Read) return false;
   state_ = ParseJournal(read.bytes);
+  TakeProgress();
   return true;
 }
 
+// A whole progress record of this generation that goes further than the journal's own row.
+void JobJournal::TakeProgress() {
+  if (!state_.job || state_.job->stage != JobRecord::Stage::Running) return;
+  const FileRead read = ReadRegularFile(ProgressPath(), kProgressWidth + 1);
+  if (read.status != FileReadStatus::Read) return;
+  // The record is taken only when it is exactly what its two numbers would write.
+  const std::string& text = read.bytes;
+  std::uint64_t generation = 0;
+  std::int32_t answered = 0;
+  const char* end = text.data() + text.size();
+  const auto first = std::from_chars(text.data(), end, generation);
+  if (first.ec != std::errc() || first.ptr == end) return;
+  std::from_chars(first.ptr + 1, end, answered);
+  if (ProgressText(generation, answered) != text) return;
+  JobRecord& job = *state_.job;
+  if (generation != state_.generation || answered <= job.answered || job.in_flight != 0) return;
+  job.answered = answered;
+  job.next_line.clear();  // the journal knew the line after its own row only
+}
+
 bool JobJournal::Write(JournalWrite strength) {
+  ++state_.generation;
   return WriteFileReplacing(path_, FormatJournal(state_),
                             {.durable = strength == JournalWrite::Durable});
+}
+
+bool JobJournal::WriteProgress(std::int32_t answered) {
+  if (!state_.job) return false;
+  state_.job->answered = answered;
+  if (!progress_.isOpen() && !progress_.open(ProgressPath())) return false;
+  return progress_.write(ProgressText(state_.generation, answered));
 }
 
 void JobJournal::Keep(const JobIdentity& identity, const FileIdentity& seen) {

@@ -71,14 +71,19 @@ bool JobProcessor::NoteSending(std::int32_t row, const std::string& line, RowRol
 
 void JobProcessor::NoteAnswered(std::int32_t row, RowRole role) {
   JobRecord& record = *journal_.state().job;
-  record.answered = row;
-  record.in_flight = 0;
   const std::vector<std::string>& lines = job_->content.lines;
   record.next_line = row < static_cast<std::int32_t>(lines.size())
                          ? lines[static_cast<std::size_t>(row)]
                          : std::string();
-  // After a line the register could not show again, the journal must not lose its answer.
-  journal_.Write(role == RowRole::Unknowable ? JournalWrite::Durable : JournalWrite::Cheap);
+  // After a line the register could not show again, the journal must not lose its answer;
+  // after any other line the progress record is enough.
+  if (role != RowRole::Unknowable) {
+    journal_.WriteProgress(row);
+    return;
+  }
+  record.answered = row;
+  record.in_flight = 0;
+  journal_.Write(JournalWrite::Durable);
 }
 
 }  // namespace velka::server

@@ -62,7 +62,8 @@ std::int64_t LogLimitBytes(std::string_view max_log_dimension) {
 }
 
 bool CancelReceiptOnFailure(std::string_view value) {
-  return TrimSpaces(value).empty() || Val(value) != 0;
+  const std::optional<double> number = NumericTextValue(TrimSpaces(value));
+  return !number || *number != 0;
 }
 
 Millis OperatorWaitMs(std::string_view minutes) {

@@ -66,7 +66,8 @@ Millis PollingPeriodMs(std::string_view frequence);
 // MaxLogDimension kilobytes as bytes.
 std::int64_t LogLimitBytes(std::string_view max_log_dimension);
 
-// False only for a value whose number is 0 ("0", " 0 "): the cancel is on unless turned off.
+// False only for a number that is 0 ("0", " 0 ", "0.0"): the cancel stays on unless it is
+// turned off plainly.
 bool CancelReceiptOnFailure(std::string_view value);
 
 // OperatorWaitMinutes as milliseconds, at most a day; a value that gives no time at all (0, a

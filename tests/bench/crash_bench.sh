@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${VELKA_BENCH_BUILD:-build-bench}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKA_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target TMVVelka VelkaDriverServer velka-sim -j2 >/dev/null
 exec python3 tests/server/crash_test.py --server "$build/control/VelkaDriverServer" \
   --sim "$build/sim/velka-sim" --runs 200 "$@"

@@ -301,12 +301,13 @@ TEST_F(EndToEndTest, RepeatedSequenceDigitAfterACrashSwallowsNoJobLine) {
   server.WaitExit(kWaitMs);
 
   // The digit each frame takes is kept: the next frame would not repeat the last one.
-  const std::string settings = folder.root() + "/config/TMV SPA/settings.ini";
+  const std::string kept = folder.root() + "/config/TMV SPA/VELKA.PACKID.value";
   const char last = LastSequenceDigit();
   const char next = last == '9' ? '0' : static_cast<char>(last + 1);
-  EXPECT_NE(ReadText(settings).find(std::string("PackID=") + next), std::string::npos)
-      << ReadText(settings);
-  TempProgramFolder::WriteFile(settings, std::string("[VELKA]\r\nPackID=") + last + "\r\n");
+  EXPECT_EQ(ReadText(kept).substr(16, 3), std::string(" ") + next + " ") << ReadText(kept);
+  std::filesystem::remove(kept);
+  TempProgramFolder::WriteFile(folder.root() + "/config/TMV SPA/settings.ini",
+                               std::string("[VELKA]\r\nPackID=") + last + "\r\n");
 
   ChildProcess restarted;
   StartServer(restarted, "restarted");

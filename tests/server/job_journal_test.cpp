@@ -91,6 +91,53 @@ TEST(JobJournalTest, DamagedTextGivesNoJobRatherThanAWrongOne) {
   EXPECT_EQ(ParseJournal("job=/a.txt\nanswered=x\n").job->answered, 0);
 }
 
+// The progress after each line is a record rewritten in place: the next run takes it when it
+// belongs to the journal's last version and reads back whole, and never to name a row beyond a
+// line in flight.
+TEST(JobJournalTest, ProgressRecordCarriesTheLastRowAnswered) {
+  TempProgramFolder folder;
+  std::filesystem::create_directories(folder.home());
+  const std::string path = folder.path("VelkaDriverServer.journal");
+  auto next_run = [&] {
+    JobJournal journal(path);
+    EXPECT_TRUE(journal.Load());
+    return journal.state().job ? journal.state().job->answered : -1;
+  };
+  JobJournal journal(path);
+  journal.state().job = JobRecord{};
+  journal.state().job->job.path = "/in/Sale.txt";
+  journal.state().job->next_line = "=R1/$1";
+  ASSERT_TRUE(journal.Write(JournalWrite::Durable));
+  for (std::int32_t row = 1; row <= 4; ++row) ASSERT_TRUE(journal.WriteProgress(row));
+  EXPECT_EQ(next_run(), 4);
+  {
+    JobJournal reread(path);
+    ASSERT_TRUE(reread.Load());
+    EXPECT_EQ(reread.state().job->next_line, "");  // known for the journal's own row only
+  }
+
+  journal.state().job->answered = 2;  // a later version of the journal (a restart at row 3)
+  ASSERT_TRUE(journal.Write(JournalWrite::Cheap));
+  EXPECT_EQ(next_run(), 2);  // the record of the earlier version is stale
+  ASSERT_TRUE(journal.WriteProgress(3));
+  EXPECT_EQ(next_run(), 3);
+
+  const std::string record = TempProgramFolder::ReadFile(path + ".progress");
+  std::string damaged = record;
+  damaged[damaged.find(' ') + 1] = '9';  // a row the digest does not cover
+  TempProgramFolder::WriteFile(path + ".progress", damaged);
+  EXPECT_EQ(next_run(), 2);
+  TempProgramFolder::WriteFile(path + ".progress", std::string(record.size(), '\0'));
+  EXPECT_EQ(next_run(), 2);
+
+  journal.state().job->answered = 2;
+  journal.state().job->in_flight = 3;  // a line sent whose outcome the register cannot show
+  ASSERT_TRUE(journal.Write(JournalWrite::Durable));
+  TempProgramFolder::WriteFile(path + ".progress", "");
+  ASSERT_TRUE(journal.WriteProgress(5));  // cannot happen, and would not be believed
+  EXPECT_EQ(next_run(), 2);
+}
+
 TEST(JobJournalTest, KeptFileIsPassedOverUntilWrittenAnewAlsoByTheNextRun) {
   TempProgramFolder folder;
   const std::string path = folder.path("in/ro.txt");
