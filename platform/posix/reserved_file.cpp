@@ -3,11 +3,11 @@
 #include "platform/reserved_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/posix/descriptor_io.h"
 #include "platform/posix/temporary_file.h"
 
 namespace velka {
@@ -33,13 +33,8 @@ bool ReservedFile::reserve(const std::string& beside, std::int64_t bytes) {
 
 bool ReservedFile::adopt(const std::string& temporary) {
   release();
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = OpenRegularForWriting(temporary, 0);
   if (fd < 0) return false;
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return false;
-  }
   handle_ = fd;
   temporary_ = temporary;
   return true;
@@ -47,17 +42,9 @@ bool ReservedFile::adopt(const std::string& temporary) {
 
 bool ReservedFile::commit(const std::string& path, std::string_view content, bool durable) {
   if (!held()) return false;
-  bool written = true;
-  std::size_t done = 0;
-  while (written && done < content.size()) {
-    const ssize_t n =
-        ::pwrite(handle_, content.data() + done, content.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    written = n > 0;
-    if (written) done += static_cast<std::size_t>(n);
-  }
   // The space beyond the content was only held for it.
-  if (written) written = ::ftruncate(handle_, static_cast<off_t>(content.size())) == 0;
+  const bool written = WriteAllAt(handle_, content, 0) &&
+                       ::ftruncate(handle_, static_cast<off_t>(content.size())) == 0;
   const bool placed = PutInPlace(handle_, written, temporary_, path, durable);
   handle_ = kNoHandle;
   temporary_.clear();

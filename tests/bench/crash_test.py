@@ -33,6 +33,8 @@ import sys
 import tempfile
 import time
 
+from server_bench import wait_until
+
 SALES = 8
 OK_LINE = re.compile(r"\d\d/\d\d/\d{4} \d\d:\d\d;Dump=\d{4}\r\n")
 KO_LINE = re.compile(r"Error=\d+;[^\r\n]*;Row \d+;[^\r\n]*\r\n")
@@ -47,15 +49,6 @@ def receipt_job(tag):
 
 def report_job(tag):
     return ["=C2", "=C10", "=C1"]
-
-
-def wait_until(cond, seconds):
-    deadline = time.monotonic() + seconds
-    while not cond():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.01)
-    return True
 
 
 def read(path):
