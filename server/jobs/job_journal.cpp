@@ -257,8 +257,10 @@ bool JobJournal::StillKept(KeptFile& kept) {
     return false;
   }
   const CommandFileContent content = ReadCommandFile(kept.identity.path, {.follow_links = false});
-  if (!content.identity || !content.file || *content.identity != kept.identity) return false;
-  kept.seen = content.file;
+  // A file nobody may read keeps its place by its size and time: it cannot be sent anyway.
+  const bool unreadable = content.status == CommandFileContent::Status::Unreadable;
+  if (!unreadable && (!content.identity || *content.identity != kept.identity)) return false;
+  kept.seen = now;
   return true;
 }
 
