@@ -179,14 +179,15 @@ def check_run(rig, tag, report, counts, outcomes, receipts_before):
     if not rig.finished(tag):
         counts["no result"] += 1
         return
+    kind = "report " if report else "receipt "
     if os.path.exists(ok):
         text = read(ok).decode("latin-1")
-        outcomes[".OK"] += 1
+        outcomes[kind + ".OK"] += 1
         if not OK_LINE.fullmatch(text):
             counts["half-written results"] += 1
     if os.path.exists(ko):
         text = read(ko).decode("latin-1")
-        outcomes[".KO " + text.split(";", 1)[0]] += 1
+        outcomes[kind + ".KO " + text.split(";", 1)[0]] += 1
         if not KO_LINE.fullmatch(text):
             counts["half-written results"] += 1
     if rig.record.open_receipt():
@@ -260,7 +261,7 @@ def main():
     for name in COUNTS:
         print(f"{name:<26}{counts[name]}")
     for name in sorted(outcomes):
-        print(f"outcome {name:<18}{outcomes[name]}")
+        print(f"{name:<26}{outcomes[name]}")
     return 0 if all(counts[name] == 0 for name in COUNTS) else 1
 
 

@@ -100,21 +100,28 @@ def journal_costs(helper, folder):
 
 
 def status_before_job_ms(path):
-    """The receipt status request a job sends before its first line: from its frame to the
-    job's first line, as the transcript times them (the exchange, and the journal's durable
-    start record written before the first line)."""
-    spans = []
-    previous = None
+    """The receipt status request a job sends before its first line, as the transcript times
+    it: (the exchange, from its frame to the status answer; and from its frame to the job's
+    first line, which adds the journal's durable start record)."""
+    exchanges, spans = [], []
+    asked = answered = None
     with open(path, encoding="latin-1") as f:
         for line in f:
             parts = line.rstrip("\n").split(" ", 2)
-            if len(parts) < 3 or parts[1] != "<":
+            if len(parts) < 3 or parts[1] not in ("<", ">"):
                 continue
-            text = parts[2]
-            if previous is not None and text.startswith("STX") and " N =R" in text:
-                spans.append(float(parts[0]) - previous)
-            previous = float(parts[0]) if " N <</?s " in text else None
-    return sum(spans) / len(spans) * 1000 if spans else float("nan")
+            at, text = float(parts[0]), parts[2]
+            if parts[1] == ">":
+                if asked is not None and answered is None and " N s" in text:
+                    answered = at
+                continue
+            if asked is not None and answered is not None and " N =R" in text:
+                exchanges.append(answered - asked)
+                spans.append(at - asked)
+            asked, answered = (at, None) if " N <</?s " in text else (None, None)
+    if not spans:
+        return float("nan"), float("nan")
+    return sum(exchanges) / len(exchanges) * 1000, sum(spans) / len(spans) * 1000
 
 
 def cpu_seconds(pid):
@@ -204,8 +211,9 @@ def main():
         print(f"server CPU per job        {cpu_used / args.jobs * 1000:.2f} ms")
         print(f"server CPU / line time    {cpu_used / line_time:.3f}")
         print(f"pick-up delay / period    {max(pickup, 0) / args.frequence:.2f}")
-        print(f"status before a job       {status_before_job_ms(log):.1f} ms (with the "
-              f"journal's start record)")
+        exchange, to_first_line = status_before_job_ms(log)
+        print(f"status before a job       {exchange:.1f} ms ({to_first_line:.1f} ms to the first "
+              f"line, with the journal's start record)")
         if args.journal_cost:
             costs = journal_costs(args.journal_cost, root)
             fast, slow = line_wire_ms(115200), line_wire_ms(9600)
