@@ -98,6 +98,7 @@ void RegisterSession::onFrame(const FrameEvent& frame, Millis now) {
     const Outcome outcome = model_.executeUnanswered(frame.text, now);
     paper(outcome.paper);
     record(outcome.record);
+    last_exchange_ = Exchange{frame.sequence, {}};  // its digit is the last one executed
     note("frame without acknowledgement: executed, no reply");
     return;
   }

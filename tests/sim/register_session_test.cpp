@@ -199,6 +199,13 @@ TEST_F(Session, RepeatedSequenceDigitIsARetransmissionWhateverTheText) {
   out = takeSent();
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(ReadAnswer(out[1]).kind, 's');
+  // A frame without acknowledgement takes a digit too: the frame after it, ten digits on, is
+  // new.
+  for (char digit = '6'; digit <= '9'; ++digit) command(">>/?S/(DISPLAY)", digit);
+  for (char digit = '0'; digit <= '5'; ++digit) command(">>/?S/(DISPLAY)", digit);
+  EXPECT_TRUE(takeSent().empty());
+  command("=R/$3", '6');
+  EXPECT_EQ(linesInReceipt(), 2);
 }
 
 TEST_F(Session, LostAnswerFaultExecutesAndAcknowledgesOnly) {
