@@ -211,20 +211,24 @@ def main():
         print(f"server CPU per job        {cpu_used / args.jobs * 1000:.2f} ms")
         print(f"server CPU / line time    {cpu_used / line_time:.3f}")
         print(f"pick-up delay / period    {max(pickup, 0) / args.frequence:.2f}")
-        exchange, to_first_line = status_before_job_ms(log)
-        print(f"status before a job       {exchange:.1f} ms ({to_first_line:.1f} ms to the first "
-              f"line, with the journal's start record)")
+        turnaround, to_first_line = status_before_job_ms(log)
+        # "<</?s" framed (5 + 11 bytes), its ACK, its data answer ("s" and 12 characters + 10).
+        status_wire = (5 + 11 + 1 + 13 + 10) * 10 * 1000 / args.baud
+        print(f"status before a job       {status_wire:.1f} ms on the wire + {turnaround:.1f} ms "
+              f"turn-around = {(status_wire + turnaround) / (wire_time / args.jobs * 1000):.3f} "
+              f"of a job's wire time ({to_first_line:.1f} ms from its frame to the first line, "
+              f"the journal's start record included)")
         if args.journal_cost:
             costs = journal_costs(args.journal_cost, root)
             fast, slow = line_wire_ms(115200), line_wire_ms(9600)
             print(f"wire time of a line       {fast:.2f} ms at 115200, {slow:.1f} ms at 9600")
-            for name, label in (("progress", "journal progress, per line"),
+            for name, label in (("progress", "journal, progress per line"),
                                 ("cheap", "journal, cheap"),
                                 ("durable", "journal, durable"),
                                 ("result", "result file, per job"),
                                 ("packid", "PackID, per frame")):
                 ms = costs[name]
-                print(f"{label:<26}{ms:.3f} ms = {ms / fast:.3f} of a line at 115200, "
+                print(f"{label:<27}{ms:.3f} ms = {ms / fast:.3f} of a line at 115200, "
                       f"{ms / slow:.4f} at 9600")
     finally:
         for p in reversed(procs):
