@@ -11,11 +11,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/event_loop.h"
 #include "platform/serial_port.h"
 
 namespace velka {
 
 class EventLoop;
+
+// How long the control waits, by default, for the operator to clear a condition of the
+// printer (cover open, paper out) before a held command fails: two minutes.
+inline constexpr Millis kDefaultOperatorWaitMs = 120000;
 
 // The host's property store of one control instance (one entry: "AsyncMode").
 class PropertyStore {
@@ -37,6 +42,11 @@ class ControlSite {
   // Empty: the control opens the system's serial ports. A host (or a test) that brings its
   // own port implementation gives a factory here; it is called on the control's loop.
   virtual SerialPortFactory serialPortFactory() { return {}; }
+  // The bound of a wait for the operator: while the register holds a command because its
+  // cover is open or its paper has run out, the control waits this long for the condition to
+  // be cleared. A host whose operator may need longer (a paper roll to fetch) gives more.
+  // Read when the control is created.
+  virtual Millis operatorWaitMs() const { return kDefaultOperatorWaitMs; }
 };
 
 // A property store kept in memory.
@@ -60,11 +70,13 @@ class SimpleControlSite : public ControlSite {
   bool designMode() const override { return design_mode; }
   PropertyStore* propertyStore() override { return store; }
   SerialPortFactory serialPortFactory() override { return make_port; }
+  Millis operatorWaitMs() const override { return operator_wait_ms; }
 
   EventLoop* loop = nullptr;
   bool design_mode = false;
   PropertyStore* store = nullptr;
   SerialPortFactory make_port;
+  Millis operator_wait_ms = kDefaultOperatorWaitMs;
 };
 
 }  // namespace velka

@@ -15,6 +15,10 @@ inline constexpr std::int32_t Timeout = 112;
 inline constexpr std::int32_t LinkBusy = 113;
 inline constexpr std::int32_t Extended = 114;  // see ResultCodeExtended
 inline constexpr std::int32_t OpenFailed = 115;
+// The job server's own: the register may or may not have carried out the line (a crash came
+// in the middle of it, or the register still holds it for the operator), and the register's
+// status cannot tell which. The application looks at the register before it goes on.
+inline constexpr std::int32_t OutcomeUnknown = 120;
 // Between answer reception and its callers only: a further answer follows.
 inline constexpr std::int32_t FurtherAnswer = 150;
 }  // namespace result

@@ -1,6 +1,7 @@
 #pragma once
 // What a path names: one version of a regular file told from another, its kind and size,
-// whether anyone may write it, and how long ago it was last written. Links are followed.
+// whether anyone may write it, and how long ago it was last written. Links are followed,
+// except by the two functions that say they are not.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ struct FileIdentity {
 
 // The identity of a regular file; nothing for anything else.
 std::optional<FileIdentity> IdentityOf(const std::string& path);
+// The identity of a regular file that the path names itself: nothing for a symbolic link
+// (wherever it points) and for anything that is not a regular file.
+std::optional<FileIdentity> EntryIdentityOf(const std::string& path);
+// The path is a symbolic link (which is not followed).
+bool IsSymbolicLink(const std::string& path);
 
 bool IsRegularFile(const std::string& path);
 bool IsFolder(const std::string& path);

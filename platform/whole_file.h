@@ -9,8 +9,11 @@
 // - A read-only file (nobody may write it) is not removed, as on the systems the point-of-sale
 //   programs come from, where such a file resists deletion.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/file_status.h"
 
 namespace velka {
 
@@ -24,10 +27,18 @@ enum class FileReadStatus {
 struct FileRead {
   FileReadStatus status = FileReadStatus::Missing;
   std::string bytes;
+  // The version of the file that was read (taken from the open file, so it is the one whose
+  // bytes these are); nothing when it could not be opened.
+  std::optional<FileIdentity> identity;
+};
+
+struct ReadOptions {
+  // False: a symbolic link in the path's last place is not followed; it reads as Unreadable.
+  bool follow_links = true;
 };
 
 // Reads a regular file of at most max_bytes.
-FileRead ReadRegularFile(const std::string& path, std::size_t max_bytes);
+FileRead ReadRegularFile(const std::string& path, std::size_t max_bytes, ReadOptions options = {});
 
 struct ReplaceOptions {
   // On disk before the call returns: the file is flushed before the rename and its folder

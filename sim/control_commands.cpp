@@ -62,6 +62,7 @@ const std::vector<ControlCommandInfo>& ControlCommands() {
       {"pause MS", "wait MS milliseconds between the ACK and the answer (0: none)"},
       {"silence on|off", "no reply at all to anything; nothing is executed"},
       {"loseack N", "execute the next N commands, but lose their ACK and answer"},
+      {"loseanswer N", "execute and acknowledge the next N commands, but lose their answer"},
       {"clock DDMMYYYYHHMMSS", "set the register's clock (no document may be open)"},
       {"baud 0|9600|115200", "pace the line at this speed (0: no pacing)"},
       {"gap MS", "answer gap: the longest wait for a verdict between two answer frames"},
@@ -125,6 +126,7 @@ std::string ApplyControlCommand(SimulatedRegister& sim, std::string_view line) {
   if (verb == "nack") return counter(faults.nack);
   if (verb == "badbcc") return counter(faults.badbcc);
   if (verb == "loseack") return counter(faults.loseack);
+  if (verb == "loseanswer") return counter(faults.loseanswer);
   if (verb == "noack") return flag(faults.noack);
   if (verb == "silence") return flag(faults.silence);
   if (verb == "pause" || verb == "gap") {

@@ -290,10 +290,11 @@ void CommandRun::closeReceipt() {
   closed_receipt = true;
 }
 
+// Once a payment has been taken the receipt can no longer be cancelled: it is paid to the end.
 void CommandRun::cancelReceipt(const CommandFields& f) {
   if (!requireSalesKey()) return;
   Receipt& r = s_.receipt;
-  if (!ReceiptOpen(r)) {
+  if (r.phase != ReceiptPhase::Lines) {
     fail(register_error::Sequence);
     return;
   }

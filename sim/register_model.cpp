@@ -1,6 +1,7 @@
 #include "sim/register_model.h"
 
 #include "sim/command_run.h"
+#include "sim/paper_layout.h"
 #include "sim/register_errors.h"
 
 namespace velka::sim {
@@ -80,6 +81,7 @@ Outcome RegisterModel::executeUnanswered(std::string_view command, Millis now_ms
 Outcome RegisterModel::run(std::string_view command, Millis now_ms, bool may_hold, bool answered) {
   Outcome out;
   auto refuse = [&](int number) {
+    out.record.push_back("refuse " + std::to_string(number) + " " + std::string(command));
     StatusAnswer answer;
     answer.error = true;
     answer.condition = 'R';
@@ -101,6 +103,7 @@ Outcome RegisterModel::run(std::string_view command, Millis now_ms, bool may_hol
   if (may_hold && condition && run.printed()) {
     held_ = std::string(command);
     out.held = true;
+    out.record.push_back("hold " + std::string(command));
     out.answers.push_back(conditionAnswer());
     return out;
   }
@@ -116,6 +119,11 @@ Outcome RegisterModel::run(std::string_view command, Millis now_ms, bool may_hol
   if (run.z_record) fiscal_memory_.push_back(*run.z_record);
   out.paper = std::move(run.paper);
   out.answers = std::move(run.answers);
+  out.record.push_back("exec " + std::string(command));
+  if (run.closed_receipt) {
+    out.record.push_back("receipt " + Padded(state_.last.number, 4) +
+                         (state_.last.cancelled ? " cancelled" : " closed"));
+  }
   if (out.answers.empty()) out.answers.push_back(StatusAnswer{});
   SetDocumentDigit(out.answers, documentDigit(run.closed_receipt));
   return out;

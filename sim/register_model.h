@@ -39,6 +39,12 @@ struct Outcome {
   std::vector<Answer> answers;     // in order; the session spaces consecutive frames
   std::vector<std::string> paper;  // lines printed
   bool held = false;               // the command waits for a condition to clear
+  // What the register did, one line each, for a reader that counts rather than reads paper:
+  //   exec <command>                 carried out
+  //   refuse <error number> <command> refused, nothing changed
+  //   hold <command>                 held until a condition is cleared
+  //   receipt <NNNN> closed|cancelled  the command ended the fiscal receipt number NNNN
+  std::vector<std::string> record;
 };
 
 enum class Condition { CoverOpen, PaperOut, Error105 };

@@ -20,6 +20,11 @@ void RegisterSession::paper(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) on_paper_(line);
 }
 
+void RegisterSession::record(const std::vector<std::string>& lines) {
+  if (!on_record_) return;
+  for (const std::string& line : lines) on_record_(line);
+}
+
 void RegisterSession::receive(const Bytes& bytes, Millis now) {
   for (const FrameEvent& event : reader_.feed(bytes)) {
     if (on_traffic_) on_traffic_(Traffic{Traffic::Direction::In, event.raw, {}});
@@ -90,7 +95,10 @@ void RegisterSession::onFrame(const FrameEvent& frame, Millis now) {
   dropPending();
   if (!line_busy_) ready_since_ = now;
   if (frame.kind == 'V') {
-    paper(model_.executeUnanswered(frame.text, now).paper);
+    const Outcome outcome = model_.executeUnanswered(frame.text, now);
+    paper(outcome.paper);
+    record(outcome.record);
+    last_exchange_ = Exchange{frame.sequence, {}};  // its digit is the last one executed
     note("frame without acknowledgement: executed, no reply");
     return;
   }
@@ -101,19 +109,19 @@ void RegisterSession::onFrame(const FrameEvent& frame, Millis now) {
     return;
   }
   std::vector<Answer> answers;
-  if (last_exchange_ && last_exchange_->sequence == frame.sequence &&
-      last_exchange_->text == frame.text) {
-    note("repeated frame: answered again, not executed again");
+  if (last_exchange_ && last_exchange_->sequence == frame.sequence) {
+    note("repeated sequence digit: answered again, not executed again");
     answers = last_exchange_->answers;
   } else {
     Outcome outcome = model_.execute(frame.text, now);
     paper(outcome.paper);
+    record(outcome.record);
     if (outcome.held) {
       note("held until the condition is cleared");
       held_sequence_ = frame.sequence;
     }
     answers = outcome.answers;
-    last_exchange_ = Exchange{frame.sequence, frame.text, std::move(outcome.answers)};
+    last_exchange_ = Exchange{frame.sequence, std::move(outcome.answers)};
   }
   if (faults_.loseack > 0) {
     --faults_.loseack;
@@ -125,6 +133,11 @@ void RegisterSession::onFrame(const FrameEvent& frame, Millis now) {
     queueByte(ACK);
   } else {
     note("fault: no ACK");
+  }
+  if (faults_.loseanswer > 0) {
+    --faults_.loseanswer;
+    note("fault: executed and acknowledged, answer lost");
+    return;
   }
   queueAnswers(answers, frame.sequence, faults_.pause_ms);
 }
@@ -160,6 +173,7 @@ void RegisterSession::repeatLastAnswer(const char* why) {
 
 void RegisterSession::report(Outcome outcome, Millis now) {
   paper(outcome.paper);
+  record(outcome.record);
   if (outcome.answers.empty()) return;
   note("condition cleared: report");
   if (last_exchange_ && last_exchange_->sequence == held_sequence_) {
@@ -235,7 +249,6 @@ void RegisterSession::reset() {
   reader_.reset();
   dropPending();
   line_busy_ = false;
-  last_exchange_.reset();
 }
 
 }  // namespace velka::sim

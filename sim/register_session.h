@@ -13,8 +13,11 @@
 // and a control that sends no verdicts waits for the answer again. A data-line stream
 // follows its ACK after kStreamLeadMs, so the control reads the ACK on its own first.
 //
-// A frame repeated with the same sequence digit and text (the control's retransmission after
-// a lost ACK) is answered again from the stored answer and not executed twice.
+// A frame with the same sequence digit as the last frame executed is a retransmission (the
+// control sending again after a lost ACK): it is answered again from the stored answer, whatever
+// its text, and not executed. The register keeps that digit when the control closes the line,
+// as a register on a serial line never learns that its host has gone: a control that starts
+// again must not begin with the digit of the last frame.
 #include <deque>
 #include <functional>
 #include <optional>
@@ -33,6 +36,7 @@ struct LinkFaults {
   Millis pause_ms = 0;   // between the ACK and the answer
   bool silence = false;  // no reply at all, nothing executed
   int loseack = 0;       // the next n commands are executed, their ACK and answer are lost
+  int loseanswer = 0;    // the next n commands are executed and acknowledged, their answer lost
 };
 
 // One line of the transcript: what crossed the line, or what the register made of it.
@@ -64,7 +68,8 @@ class RegisterSession {
 
   // An unsolicited report of the model (a clearing report), queued behind current output.
   void report(Outcome outcome, Millis now);
-  // The control went away: drop partial frames and pending output.
+  // The control went away: drop partial frames and pending output (the digit of the last frame
+  // executed is kept).
   void reset();
 
   LinkFaults& faults() { return faults_; }
@@ -77,6 +82,10 @@ class RegisterSession {
   }
   void setPaperHandler(std::function<void(const std::string&)> handler) {
     on_paper_ = std::move(handler);
+  }
+  // What the register carried out (Outcome::record), line by line.
+  void setRecordHandler(std::function<void(const std::string&)> handler) {
+    on_record_ = std::move(handler);
   }
 
  private:
@@ -101,6 +110,7 @@ class RegisterSession {
   Bytes encode(const Step& step);
   void note(std::string text);
   void paper(const std::vector<std::string>& lines);
+  void record(const std::vector<std::string>& lines);
 
   RegisterModel& model_;
   Millis answer_gap_ms_;
@@ -120,13 +130,13 @@ class RegisterSession {
 
   struct Exchange {
     char sequence = 0;
-    std::string text;
     std::vector<Answer> answers;
   };
   std::optional<Exchange> last_exchange_;
 
   std::function<void(const Traffic&)> on_traffic_;
   std::function<void(const std::string&)> on_paper_;
+  std::function<void(const std::string&)> on_record_;
 };
 
 }  // namespace velka::sim

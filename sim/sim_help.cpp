@@ -24,6 +24,12 @@ Options:
                            12.346 > ACK                          to the control
                            12.346 # ...                          what the register made of it
   --paper FILE           print the paper into FILE instead of standard output
+  --record FILE          what the register carried out, one line each (appended):
+                           exec =R1/$1.5/(CAFFE)       a command carried out
+                           refuse 7 =k                 refused with that register error
+                           hold =R1/$1/(PANE)          held until a condition is cleared
+                           receipt 0012 closed         the command ended receipt 12 (paid);
+                           receipt 0013 cancelled      "cancelled" for =k
   --control PATH         create the FIFO PATH and read channel commands from it, one a
                          line (echo "cover open" > PATH); removed at the end
   --answer-gap MS        longest wait for the control's verdict between two answer frames
@@ -32,7 +38,7 @@ Options:
   --help                 this text
 Faults at start (the same as the channel commands below):
   --cover-open  --paper-out  --error105  --error N[:COUNT]  --nack N  --noack
-  --badbcc N  --pause MS  --silence  --loseack N
+  --badbcc N  --pause MS  --silence  --loseack N  --loseanswer N
 
 Channel commands (--control FIFO):
 )HELP";
@@ -44,8 +50,11 @@ The line:
   are skipped. A bad frame (length field not the text's length, kind not N/V, sequence not
   a digit, wrong or lower-case check, no ETX within 1010 bytes) gets NACK; a frame cut
   short by a new STX gets nothing. A "V" frame is executed and gets no reply at all.
-  An "N" frame gets ACK, then its answer. A repeated frame (same sequence digit and text)
-  is answered again from the stored answer, not executed twice. Frames of one answer that
+  An "N" frame gets ACK, then its answer. A frame with the sequence digit of the last frame
+  executed is a retransmission, whatever its text: it is answered again from the stored
+  answer, not executed. The digit is kept when the control closes the line (a register never
+  learns that its host has gone), so a control that starts again with the digit of the last
+  frame gets that frame's answer for its first command. Frames of one answer that
   follow each other wait for the control's ACK, or for the answer gap; a NACK from the
   control for an answer gets it again (twice at most), and so does an answer sent with a
   wrong check (badbcc) that gets no verdict within the gap.
@@ -117,7 +126,8 @@ Commands executed:
                 5 voucher), after at least one sale line; no amount: the rest; only cash
                 gives change; the payment that reaches the total closes the receipt and
                 advances its number; the answer to it carries "4" at offset 14
-  =k[/(text)]   cancel the receipt (its number advances too; "4" at offset 14)
+  =k[/(text)]   cancel the receipt (its number advances too; "4" at offset 14); refused
+                with error 7 once a payment has been taken (document digit 2)
   ="/(text)     message line: in a receipt (also after it was paid) or a non-fiscal
                 document; with no document open it opens a fiscal receipt
   =o, =c        open, close a non-fiscal document

@@ -16,6 +16,9 @@ SimulatedRegister::SimulatedRegister(EventLoop& loop, const SimOptions& options)
   session_.setPaperHandler([this](const std::string& line) {
     if (paper_sink_) paper_sink_(line);
   });
+  session_.setRecordHandler([this](const std::string& line) {
+    if (record_sink_) record_sink_(line);
+  });
   session_.setTrafficHandler([this](const Traffic& traffic) {
     if (transcript_sink_) transcript_sink_(TranscriptLine(traffic, loop_.now() - start_ms_));
   });
@@ -157,6 +160,7 @@ std::string SimulatedRegister::status() const {
   if (f.pause_ms > 0) line += "; pause " + std::to_string(f.pause_ms) + " ms";
   if (f.silence) line += "; silence";
   if (f.loseack > 0) line += "; loseack " + std::to_string(f.loseack);
+  if (f.loseanswer > 0) line += "; loseanswer " + std::to_string(f.loseanswer);
   return line;
 }
 

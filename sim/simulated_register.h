@@ -57,6 +57,10 @@ class SimulatedRegister {
 
   // Where printed lines go (nowhere when not set).
   void setPaperSink(std::function<void(const std::string&)> sink) { paper_sink_ = std::move(sink); }
+  // Where the record of what was carried out goes (Outcome::record; nowhere when not set).
+  void setRecordSink(std::function<void(const std::string&)> sink) {
+    record_sink_ = std::move(sink);
+  }
   // Where the transcript lines go (nowhere when not set).
   void setTranscriptSink(std::function<void(const std::string&)> sink) {
     transcript_sink_ = std::move(sink);
@@ -89,6 +93,7 @@ class SimulatedRegister {
   std::unique_ptr<ReadWatch> presence_watch_;
   std::unique_ptr<Timer> pump_timer_;
   std::function<void(const std::string&)> paper_sink_;
+  std::function<void(const std::string&)> record_sink_;
   std::function<void(const std::string&)> transcript_sink_;
 };
 

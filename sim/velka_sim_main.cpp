@@ -29,6 +29,7 @@ struct Arguments {
   std::optional<int> com;
   std::string log_path;
   std::string paper_path;
+  std::string record_path;
   std::string control_path;
   std::vector<std::string> start_commands;  // faults given as options, in channel syntax
 };
@@ -78,12 +79,14 @@ std::optional<int> Parse(int argc, char** argv, Arguments& args) {
       const std::optional<long long> n = v ? Whole(*v, 1, 999) : std::nullopt;
       if (!n) return Usage("--com takes a port number 1..999");
       args.com = static_cast<int>(*n);
-    } else if (option == "--log" || option == "--paper" || option == "--control") {
+    } else if (option == "--log" || option == "--paper" || option == "--record" ||
+               option == "--control") {
       const std::optional<std::string> v = value();
       if (!v || v->empty()) return Usage(option + " needs a file name");
-      (option == "--log"     ? args.log_path
-       : option == "--paper" ? args.paper_path
-                             : args.control_path) = *v;
+      (option == "--log"      ? args.log_path
+       : option == "--paper"  ? args.paper_path
+       : option == "--record" ? args.record_path
+                              : args.control_path) = *v;
     } else if (option == "--answer-gap") {
       const std::optional<std::string> v = value();
       const std::optional<long long> ms = v ? Whole(*v, 0, 600000) : std::nullopt;
@@ -110,7 +113,7 @@ std::optional<int> Parse(int argc, char** argv, Arguments& args) {
     } else if (option == "--silence") {
       args.start_commands.push_back("silence on");
     } else if (option == "--nack" || option == "--badbcc" || option == "--pause" ||
-               option == "--loseack" || option == "--clock") {
+               option == "--loseack" || option == "--loseanswer" || option == "--clock") {
       if (std::optional<int> end = with_value(option.c_str() + 2)) return end;
     } else {
       return Usage("unknown option " + option);
@@ -210,7 +213,7 @@ int Run(int argc, char** argv) {
     std::cerr << "velka-sim: " << sim.error() << "\n";
     return 1;
   }
-  std::ofstream log, paper;
+  std::ofstream log, paper, record;
   if (!args.log_path.empty()) {
     log.open(args.log_path, std::ios::app);
     if (!log) return Usage("cannot write " + args.log_path);
@@ -219,6 +222,11 @@ int Run(int argc, char** argv) {
   if (!args.paper_path.empty()) {
     paper.open(args.paper_path, std::ios::app);
     if (!paper) return Usage("cannot write " + args.paper_path);
+  }
+  if (!args.record_path.empty()) {
+    record.open(args.record_path, std::ios::app);
+    if (!record) return Usage("cannot write " + args.record_path);
+    sim.setRecordSink([&record](const std::string& line) { record << line << std::endl; });
   }
   std::ostream& paper_out = args.paper_path.empty() ? std::cout : paper;
   sim.setPaperSink([&paper_out](const std::string& line) { paper_out << line << std::endl; });

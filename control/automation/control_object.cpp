@@ -23,6 +23,7 @@ ControlEnvironment EnvironmentFrom(ControlSite* site) {
     environment.loop = site->eventLoop();
     environment.designMode = site->designMode();
     environment.makePort = site->serialPortFactory();
+    environment.operatorWaitMs = site->operatorWaitMs();
   }
   return environment;
 }

@@ -31,6 +31,10 @@ void PersistentSettings::writePackID(std::int16_t pack_id) {
   write("PackID", std::to_string(pack_id));
 }
 
+void PersistentSettings::keepPackID(std::int16_t pack_id) {
+  store_.writeUnflushed(kApplication, kSection, "PackID", std::to_string(pack_id));
+}
+
 bool PersistentSettings::readTraceOn() {
   const auto value = read("TraceLOG");
   if (isBlank(value)) {

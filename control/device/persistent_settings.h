@@ -23,6 +23,8 @@ class PersistentSettings {
   // 0..9 (which would put a non-digit into the frame's sequence position) gives 0.
   std::int16_t readPackID();
   void writePackID(std::int16_t pack_id);
+  // The same value, written unflushed: cheap enough for every frame.
+  void keepPackID(std::int16_t pack_id);
 
   // "TraceLOG" as a Boolean: "True"/"False" in any case, or a number (non-zero is True); any
   // other text is False. Missing or blank: "False" is written and tracing stays off.

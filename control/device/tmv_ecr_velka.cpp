@@ -53,6 +53,9 @@ TmvEcrVelka::TmvEcrVelka(ControlEnvironment environment)
   // The link sets the intervals of tmrTimeout (3000 ms) and tmrData (30000 ms) and keeps
   // tmrAvvio at 50 ms; all three start stopped.
   link_ = std::make_unique<RegisterLink>(state_, *loop_, *port_, trace_);
+  link_->setOperatorWaitMs(env_.operatorWaitMs);
+  link_->setSequenceDigitKeeper(
+      [this](std::int16_t next) { PersistentSettings(*settings_, env_.clock).keepPackID(next); });
   ReadPersistentSettings();
   state_.TMVHighSpeed = false;
 }

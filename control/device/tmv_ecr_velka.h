@@ -21,6 +21,7 @@
 
 #include "control/core/control_state.h"
 #include "control/core/trace_writer.h"
+#include "control/link/link_limits.h"
 #include "platform/local_time.h"
 #include "platform/serial_port.h"
 
@@ -39,17 +40,21 @@ using TraceFileOpener = std::function<std::unique_ptr<TraceSink>()>;
 
 // What the control is made of. Empty members take the defaults of a real machine.
 struct ControlEnvironment {
-  EventLoop* loop = nullptr;                // null: a loop of the control's own, the system's
-  SerialPortFactory makePort;               // empty: the system's serial ports
-  std::shared_ptr<SettingsStore> settings;  // null: the per-user INI settings store
-  WallClock clock;                          // empty: the computer's clock
-  TraceFileOpener openTraceFile;            // empty: the trace file of the user folder
-  bool designMode = false;                  // the host shows ImgVelka only in design mode
+  EventLoop* loop = nullptr;                      // null: a loop of the control's own, the system's
+  SerialPortFactory makePort;                     // empty: the system's serial ports
+  std::shared_ptr<SettingsStore> settings;        // null: the per-user INI settings store
+  WallClock clock;                                // empty: the computer's clock
+  TraceFileOpener openTraceFile;                  // empty: the trace file of the user folder
+  bool designMode = false;                        // the host shows ImgVelka only in design mode
+  Millis operatorWaitMs = link::kClearingWaitMs;  // cover open, paper out: see ControlSite
 };
 
 class TmvEcrVelka {
  public:
   // Creation: reads the settings "PackID" and "TraceLOG" and writes the missing defaults.
+  // "PackID" is written again, unflushed, each time a frame takes a sequence digit, so that a
+  // control started after a crash does not repeat the digit of the register's last frame (a
+  // register takes a repeated digit for a retransmission and does not carry it out).
   explicit TmvEcrVelka(ControlEnvironment environment = {});
   // Termination: writes "PackID" back and closes an open trace file.
   ~TmvEcrVelka();

@@ -138,14 +138,19 @@ RegisterLink::AnswerOutcome RegisterLink::EvaluateErrorStatus(std::uint8_t condi
 
 // The register reports the condition again once it is cleared. Its error statuses meanwhile
 // are taken as "still in error"; its "O" status with "0" at s + 15 as cleared. The wait is
-// bounded by kClearingWaitMs: after that the call fails as the condition left it (114, with
-// the condition in ResultCodeExtended) and the trace says so.
+// bounded by the operator wait for a cover left open or paper run out (the operator has to act
+// at the register), by kClearingWaitMs for error 105: after that the call fails as the
+// condition left it (114, with the condition in ResultCodeExtended) and the trace says so. The
+// register still holds the command then, and carries it out once the condition is cleared.
 std::int32_t RegisterLink::ClearingWait(std::int32_t outcome) {
   port_.discardInput();
   state_.ReceiveBuffer.clear();
   Bytes collection;
   bool cleared = false;
-  const Millis deadline = StartTimeout(link::kClearingWaitMs);
+  const bool operator_condition = state_.ResultCodeExtended == extended::CoverOpen ||
+                                  state_.ResultCodeExtended == extended::PaperOut;
+  const Millis deadline =
+      StartTimeout(operator_condition ? operator_wait_ms_ : link::kClearingWaitMs);
   Wait(
       [&] {
         if (port_.bytesWaiting() > 0) {

@@ -78,6 +78,7 @@ RegisterLink::Transmission RegisterLink::Transmit(std::string_view command, bool
   port_.setReceiveThreshold(0);
 
   const Bytes frame = link::BuildCommandFrame(command, state_.PackID);
+  if (keep_sequence_digit_) keep_sequence_digit_(state_.PackID);
   if (link::IsVFrame(command)) {
     trace_.sent(" - Invio " + link::FrameText(frame));
     port_.discardInput();

@@ -17,7 +17,11 @@ constexpr std::int32_t kErrorLocusOutput = 0;
 
 RegisterLink::RegisterLink(ControlState& state, EventLoop& loop, SerialPort& port,
                            TraceWriter& trace)
-    : state_(state), loop_(loop), port_(port), trace_(trace) {
+    : state_(state),
+      loop_(loop),
+      port_(port),
+      trace_(trace),
+      operator_wait_ms_(link::kClearingWaitMs) {
   tmrTimeout_ = loop_.createTimer([this] { tmrTimeout_Timer(); });
   tmrData_ = loop_.createTimer([this] { tmrData_Timer(); });
   tmrAvvio_ = loop_.createTimer([this] { tmrAvvio_Timer(); });

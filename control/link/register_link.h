@@ -63,6 +63,15 @@ class RegisterLink {
   };
   QueueState queueState() const;
 
+  // The bound of the clearing wait for a condition the operator clears (cover open, paper
+  // out); the wait for error 105 keeps link::kClearingWaitMs.
+  void setOperatorWaitMs(Millis bound_ms) { operator_wait_ms_ = bound_ms; }
+  // Called with the sequence digit of the next frame each time a frame has taken one, before
+  // the frame is written to the port.
+  void setSequenceDigitKeeper(std::function<void(std::int16_t next)> keeper) {
+    keep_sequence_digit_ = std::move(keeper);
+  }
+
   Timer& tmrTimeout() { return *tmrTimeout_; }
   Timer& tmrData() { return *tmrData_; }
   Timer& tmrAvvio() { return *tmrAvvio_; }
@@ -152,6 +161,8 @@ class RegisterLink {
   std::unique_ptr<Timer> tmrData_;
   std::unique_ptr<Timer> tmrAvvio_;
   std::uint8_t reply_byte_ = 0;
+  Millis operator_wait_ms_;
+  std::function<void(std::int16_t)> keep_sequence_digit_;
 
   // Asynchronous mode.
   bool answer_awaited_ = false;  // set by the hand-off; see AnswerAwaited()

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include "platform/posix/status_identity.h"
+
 namespace velka {
 
 namespace {
@@ -14,9 +16,8 @@ std::int64_t Nanoseconds(const struct timespec& t) {
 
 }  // namespace
 
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+std::optional<FileIdentity> IdentityOfStatus(const struct stat& info) {
+  if (!S_ISREG(info.st_mode)) return std::nullopt;
   FileIdentity id;
   id.device = info.st_dev;
   id.inode = info.st_ino;
@@ -24,6 +25,23 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
   id.modified_ns = Nanoseconds(info.st_mtim);
   id.changed_ns = Nanoseconds(info.st_ctim);
   return id;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return IdentityOfStatus(info);
+}
+
+std::optional<FileIdentity> EntryIdentityOf(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+  return IdentityOfStatus(info);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -1,5 +1,6 @@
 // Whole-file reads and replacing writes on POSIX: non-blocking opens, a temporary file made
-// with O_EXCL beside the target, rename(2), and fsync(2) of file and folder for a durable write.
+// beside the target (temporary_file.h), rename(2), and fsync(2) of file and folder for a
+// durable write.
 #include "platform/whole_file.h"
 
 #include <fcntl.h>
@@ -13,18 +14,22 @@
 
 #include "platform/file_status.h"
 #include "platform/posix/descriptor_io.h"
+#include "platform/posix/status_identity.h"
+#include "platform/posix/temporary_file.h"
 
 namespace velka {
 
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
-// Names tried for a temporary file before giving up (stale ones of a crashed run are skipped).
-constexpr int kTemporaryAttempts = 100;
 
-// A regular file opened for reading without ever blocking; -1 with the status otherwise.
-int OpenRegularForReading(const std::string& path, FileReadStatus& status) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// A regular file opened for reading without ever blocking; -1 with the status otherwise. The
+// identity is that of the file opened.
+int OpenRegularForReading(const std::string& path, FileReadStatus& status,
+                          std::optional<FileIdentity>* identity = nullptr,
+                          bool follow_links = true) {
+  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (follow_links ? 0 : O_NOFOLLOW);
+  const int fd = ::open(path.c_str(), flags);
   if (fd < 0) {
     status = errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Unreadable;
     return -1;
@@ -35,6 +40,7 @@ int OpenRegularForReading(const std::string& path, FileReadStatus& status) {
     status = FileReadStatus::Unreadable;
     return -1;
   }
+  if (identity) *identity = IdentityOfStatus(info);
   return fd;
 }
 
@@ -52,46 +58,6 @@ FileReadStatus ReadUpTo(int fd, std::size_t max_bytes, std::string& out) {
     }
     out.append(buffer, static_cast<std::size_t>(n));
   }
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// A new file beside path, "<path>.<process>_<n>.tmp"; its descriptor, or -1.
-int CreateTemporaryBeside(const std::string& path, std::string& temporary) {
-  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    temporary = path + "." + std::to_string(::getpid()) + "_" + std::to_string(attempt) + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-// Closes the written temporary file and renames it over path; the temporary file is removed
-// on any failure.
-bool PutInPlace(int fd, bool written, const std::string& temporary, const std::string& path,
-                bool durable) {
-  bool ok = written;
-  if (ok && durable) ok = ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  if (durable) {
-    // The rename itself is on disk only once the folder is.
-    const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-      ::fsync(folder);
-      ::close(folder);
-    }
-  }
-  return true;
 }
 
 // The file a write keeping links replaces (the one a link points to) and its permissions when
@@ -115,9 +81,9 @@ bool ExistingTarget(const std::string& path, std::string& target,
 
 }  // namespace
 
-FileRead ReadRegularFile(const std::string& path, std::size_t max_bytes) {
+FileRead ReadRegularFile(const std::string& path, std::size_t max_bytes, ReadOptions options) {
   FileRead read;
-  const int fd = OpenRegularForReading(path, read.status);
+  const int fd = OpenRegularForReading(path, read.status, &read.identity, options.follow_links);
   if (fd < 0) return read;
   read.status = ReadUpTo(fd, max_bytes, read.bytes);
   ::close(fd);

@@ -10,12 +10,11 @@
 namespace velka::server {
 
 std::optional<std::string> CommandFileFinder::FindCommandFile(const std::string& folder) {
-  std::erase_if(passed_over_,
-                [](const auto& kept) { return IdentityOf(kept.first) != kept.second; });
+  if (journal_) journal_->ForgetChangedKept();
   for (const std::string& name : ListFolder(folder)) {
     if (!IsCommandFileName(name)) continue;
     const std::string path = folder + name;
-    if (!IsRegularFile(path) || IsPassedOver(path)) continue;
+    if (!EntryIdentityOf(path) || (journal_ && journal_->IsKept(path))) continue;
     if (std::find(deferred_.begin(), deferred_.end(), path) != deferred_.end()) continue;
     if (WaitUntilSettled(path)) return path;
     deferred_.push_back(path);
@@ -23,21 +22,8 @@ std::optional<std::string> CommandFileFinder::FindCommandFile(const std::string&
   return std::nullopt;
 }
 
-void CommandFileFinder::PassOver(const std::string& path, const FileIdentity& identity) {
-  passed_over_.emplace_back(path, identity);
-}
-
-bool CommandFileFinder::IsPassedOver(const std::string& path) {
-  auto entry = std::find_if(passed_over_.begin(), passed_over_.end(),
-                            [&](const auto& kept) { return kept.first == path; });
-  if (entry == passed_over_.end()) return false;
-  if (IdentityOf(path) == entry->second) return true;
-  passed_over_.erase(entry);  // written anew: a new job
-  return false;
-}
-
 bool CommandFileFinder::WaitUntilSettled(const std::string& path) {
-  std::optional<FileIdentity> seen = IdentityOf(path);
+  std::optional<FileIdentity> seen = EntryIdentityOf(path);
   Millis waited = 0;
   while (seen) {
     const Millis quiet = MillisSinceModified(*seen);
@@ -47,7 +33,7 @@ bool CommandFileFinder::WaitUntilSettled(const std::string& path) {
     const Millis pause = quiet < 0 ? settle_ms_ : settle_ms_ - quiet;
     WaitWithEvents(loop_, pause);
     waited += pause;
-    std::optional<FileIdentity> now = IdentityOf(path);
+    std::optional<FileIdentity> now = EntryIdentityOf(path);
     if (quiet < 0 && now == seen) return true;
     seen = now;
   }

@@ -10,15 +10,17 @@
 //   younger one is waited for, with events running, and looked at again; one that keeps
 //   changing for kSettleLimitMs is left for the next tick.
 // - A file that was processed but could not be deleted is passed over for as long as it
-//   stays as it was (same file, size and times), so its lines are never sent twice; when the
-//   point-of-sale program writes it anew, it is a new job.
+//   stays as it was (same file, size, time and content), so its lines are never sent twice,
+//   also across restarts (the job journal keeps it); when the point-of-sale program writes it
+//   anew, it is a new job.
+// Only regular files are jobs: a symbolic link is never followed, wherever it points.
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/event_loop.h"
 #include "platform/file_status.h"
+#include "server/jobs/job_journal.h"
 
 namespace velka::server {
 
@@ -27,8 +29,10 @@ inline constexpr Millis kSettleLimitMs = 10000;
 
 class CommandFileFinder {
  public:
-  explicit CommandFileFinder(EventLoop& loop, Millis settle_ms = kSettleMs)
-      : loop_(loop), settle_ms_(settle_ms) {}
+  // journal: where the kept files are; null: none are.
+  explicit CommandFileFinder(EventLoop& loop, Millis settle_ms = kSettleMs,
+                             JobJournal* journal = nullptr)
+      : loop_(loop), settle_ms_(settle_ms), journal_(journal) {}
 
   // Clears the files left for the next tick; called at the start of each tick.
   void BeginTick() { deferred_.clear(); }
@@ -36,16 +40,15 @@ class CommandFileFinder {
   // The full path of the next command file in folder (which ends with "/"), if any.
   std::optional<std::string> FindCommandFile(const std::string& folder);
 
-  // A processed file that is still there.
-  void PassOver(const std::string& path, const FileIdentity& identity);
+  // Leaves the file for the next tick.
+  void Defer(const std::string& path) { deferred_.push_back(path); }
 
  private:
-  bool IsPassedOver(const std::string& path);
   bool WaitUntilSettled(const std::string& path);
 
   EventLoop& loop_;
   Millis settle_ms_;
-  std::vector<std::pair<std::string, FileIdentity>> passed_over_;
+  JobJournal* journal_;
   std::vector<std::string> deferred_;
 };
 

@@ -14,21 +14,9 @@
 #include "automation/control_site.h"
 #include "automation/dispatch.h"
 #include "server/jobs/register_control.h"
+#include "server/jobs/server_control_site.h"
 
 namespace velka::server {
-
-// The server's site for the control: its own event loop (so that the control's waits keep
-// the server's timers and signal watch running), run mode, no stored properties.
-class ServerControlSite : public ControlSite {
- public:
-  explicit ServerControlSite(EventLoop& loop) : loop_(loop) {}
-  EventLoop* eventLoop() override { return &loop_; }
-  bool designMode() const override { return false; }
-  PropertyStore* propertyStore() override { return nullptr; }
-
- private:
-  EventLoop& loop_;
-};
 
 class DispatchRegisterControl : public RegisterControl, private EventSink {
  public:

@@ -1,3 +1,5 @@
+// ProcessCommandFile and the sending of a job's lines; the result file, the dump and the log
+// line of the job protocol.
 #include "server/jobs/job_processor.h"
 
 #include <cmath>
@@ -6,13 +8,11 @@
 #include "automation/result_codes.h"
 #include "platform/ascii_text.h"
 #include "platform/numeric_text.h"
-#include "server/jobs/command_file.h"
 #include "server/jobs/data_download.h"
 #include "server/jobs/job_files.h"
 #include "server/jobs/register_control.h"
 #include "server/jobs/server_settings.h"
 #include "server/jobs/status_display.h"
-#include "server/jobs/wait_with_events.h"
 #include "server/resources/message_table.h"
 
 namespace velka::server {
@@ -44,14 +44,17 @@ std::int32_t ReceiptNumberOf(const std::string& answer) {
 
 JobProcessor::JobProcessor(const ServerSettings& settings, std::string log_name,
                            RegisterControl& control, StatusDisplay& display, DataDownload& data,
-                           EventLoop& loop, WallClock clock)
+                           EventLoop& loop, WallClock clock, JobJournal& journal)
     : settings_(settings),
       log_name_(std::move(log_name)),
       control_(control),
       display_(display),
       data_(data),
       loop_(loop),
-      clock_(clock ? std::move(clock) : WallClock(CurrentLocalDateTime)) {}
+      clock_(clock ? std::move(clock) : WallClock(CurrentLocalDateTime)),
+      journal_(journal) {}
+
+JobProcessor::~JobProcessor() = default;
 
 std::string JobProcessor::LogPath() const {
   return settings_.DirectoryInput + log_name_ + ".LOG";
@@ -75,57 +78,48 @@ std::string JobProcessor::MessageFor(std::int32_t result_code) const {
 
 JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete_after) {
   JobOutcome outcome;
-  CommandFileContent content = ReadCommandFile(path);
-  if (content.status == CommandFileContent::Status::Missing) return outcome;
-  const std::optional<FileIdentity> identity = IdentityOf(path);
-
-  const std::string base = BasePathOf(path);
-  // A job sent while another waits for the register (a document sent by the operator) hands
-  // CurrentBase back when it ends, so that the other's results still go to its own files.
-  const bool nested = answers_.holding();
-  const std::string outer_base = current_base_;
-  if (!base.empty()) {
-    RemoveFile(base + ".OK");
-    RemoveFile(base + ".KO");
+  // One job at a time: the journal follows one job. A job asked for while another waits for
+  // the register (the window holds its commands until then) is not started.
+  if (job_) {
+    outcome.not_started = true;
+    return outcome;
   }
-  current_base_ = base;
+  // The input folder's links are not followed: a link is not a job, wherever it points.
+  if (delete_after && IsSymbolicLink(path)) return outcome;
+  RunningJob job;
+  job.path = path;
+  job.delete_after = delete_after;
+  job.base = BasePathOf(path);
+  job.content = ReadCommandFile(path, {.follow_links = !delete_after});
+  if (job.content.status == CommandFileContent::Status::Missing) return outcome;
+  const bool readable = job.content.status != CommandFileContent::Status::Unreadable;
+  const LineResult refusal = RefusalOf(job.content);
+  if (!StartJob(std::move(job), refusal)) {
+    ShowHeldJob(path);
+    outcome.not_started = true;
+    return outcome;
+  }
+  held_job_.clear();
 
-  LineResult last;
   answers_.BeginJob();
-  if (content.status == CommandFileContent::Status::Read) {
-    last = SendLines(content.lines);
-  } else {
-    last.code = kRefusedJob;
-  }
-  const std::string answers = answers_.EndJob();
+  const LineResult last = refusal.code != result::Success ? refusal : SendLines(1);
+  job_->answers = answers_.EndJob();
   data_.Close();
-
-  if (last.code != result::Success) {
-    display_.ShowJobFailure(MessageText(settings_.LanguageOffset, last.code));
-    CopyFileReplacing(path, UnsentCopyPath(path));
-    display_.BringToFront();
-  } else {
-    if (!answers.empty() && !current_base_.empty()) {
-      AppendLineReplacing(current_base_ + ".OK", answers, kMaxResultFileBytes);
-    }
-    WriteDump(ReadStatusTail());
+  const std::optional<FileIdentity> read_version = job_->content.file;
+  FinishJob(last);
+  if (delete_after && !readable) outcome.kept = EntryIdentityOf(path);
+  if (delete_after && readable && read_version && EntryIdentityOf(path) == read_version) {
+    outcome.kept = read_version;
   }
-
-  if (delete_after) {
-    const bool readable = content.status != CommandFileContent::Status::Unreadable;
-    const bool gone = readable && RemoveFile(path);
-    if (!gone && identity) outcome.kept = identity;
-  }
-  WriteJobResult(last.row, last.line, last.code, base);
-  if (nested) current_base_ = outer_base;
   return outcome;
 }
 
-JobProcessor::LineResult JobProcessor::SendLines(const std::vector<std::string>& lines) {
+JobProcessor::LineResult JobProcessor::SendLines(std::int32_t from_row) {
+  const std::vector<std::string>& lines = job_->content.lines;
   LineResult last;
-  for (const std::string& line : lines) {
-    ++last.row;
-    last.line = line;
+  for (std::int32_t row = from_row; row <= static_cast<std::int32_t>(lines.size()); ++row) {
+    const std::string& line = lines[static_cast<std::size_t>(row - 1)];
+    last = {row, line, result::Success};
     if (line == kStopLine) {
       RequestClose();
       if (on_stop_) on_stop_();
@@ -137,28 +131,37 @@ JobProcessor::LineResult JobProcessor::SendLines(const std::vector<std::string>&
       break;
     }
     if (TrimSpaces(line).empty()) continue;
-    last.code = SendLine(last.row, line);
+    const RowRole role = job_->plan->role(row);
+    // A line whose outcome nobody could tell after a crash goes only once the journal says
+    // so; when it cannot, the line is not sent.
+    if (!NoteSending(row, line, role)) {
+      last.code = kRefusedJob;
+      break;
+    }
+    const LineClass kind = ClassOfLine(line);
+    if (kind == LineClass::Receipt || kind == LineClass::Message) job_->sent_receipt_line = true;
+    last = SendLine(row, line);
+    if (last.code != result::Success) last = JudgeFailure(last);
     if (last.code != result::Success) break;
+    NoteAnswered(row, role);
   }
   return last;
 }
 
-std::int32_t JobProcessor::SendLine(std::int32_t row, const std::string& line) {
-  auto send = [&] {
-    std::int32_t pData = settings_.DumpAnswers ? 1 : 0;  // 1: DirectIOEvent dumps the answer
-    std::string pString = line;
-    return control_.DirectIO(row, pData, pString);
-  };
-  auto cover_open = [&](std::int32_t code) {
-    return code == result::Extended && control_.ResultCodeExtended() == extended::CoverOpen;
-  };
-  std::int32_t code = send();
-  for (int retry = 0; retry < kCoverOpenRetries && !close_requested_ && cover_open(code); ++retry) {
-    if (retry == 0) WriteJobResult(row, line, code, std::string());
-    WaitWithEvents(loop_, kCoverOpenPauseMs);
-    code = send();
-  }
-  return code;
+JobProcessor::LineResult JobProcessor::SendLine(std::int32_t row, const std::string& line) {
+  std::int32_t pData = settings_.DumpAnswers ? 1 : 0;  // 1: DirectIOEvent dumps the answer
+  std::string pString = line;
+  LineResult sent{row, line, control_.DirectIO(row, pData, pString)};
+  if (sent.code == result::Extended) sent.extended = control_.ResultCodeExtended();
+  return sent;
+}
+
+std::optional<ReceiptStatus> JobProcessor::AskReceiptStatus() {
+  std::int32_t pData = 0;
+  std::string request = kStatusRequest;
+  std::string answer;
+  if (control_.DirectIO2(0, pData, request, answer) != result::Success) return std::nullopt;
+  return ParseReceiptStatus(answer);
 }
 
 std::string JobProcessor::ReadStatusTail() {
@@ -178,10 +181,27 @@ void JobProcessor::AppendDump(const std::string& text) {
   WriteDump(text);
 }
 
-void JobProcessor::WriteDump(const std::string& text) {
+void JobProcessor::WriteDump(const std::string& text, const std::string& held_lines) {
   if (current_base_.empty()) return;
-  AppendLineReplacing(current_base_ + ".OK", Stamp(kResultStamp) + ";Dump=" + text,
-                      kMaxResultFileBytes);
+  const std::string path = current_base_ + ".OK";
+  std::string line = Stamp(kResultStamp) + ";Dump=" + text;
+  if (!held_lines.empty()) line = held_lines + "\r\n" + line;
+  if (!reservation_.held()) {
+    AppendLineReplacing(path, line, kMaxResultFileBytes);
+    return;
+  }
+  // The first line of a job's ".OK" goes into the space reserved for its result.
+  FileRead kept = ReadRegularFile(path, static_cast<std::size_t>(kMaxResultFileBytes));
+  std::string content = kept.status == FileReadStatus::Read ? std::move(kept.bytes) : "";
+  WriteResultFile(path, content + line + "\r\n");
+}
+
+bool JobProcessor::WriteResultFile(const std::string& path, const std::string& content) {
+  const bool durable = true;
+  bool written = reservation_.held() && reservation_.commit(path, content, durable);
+  if (!written) written = WriteFileReplacing(path, content, {.durable = durable});
+  result_written_ = result_written_ || written;
+  return written;
 }
 
 std::int32_t JobProcessor::ReceiptNumber() {
@@ -193,7 +213,8 @@ std::int32_t JobProcessor::ReceiptNumber() {
 }
 
 void JobProcessor::WriteJobResult(std::int32_t row, const std::string& line,
-                                  std::int32_t result_code, const std::string& base_path) {
+                                  std::int32_t result_code, const std::string& base_path,
+                                  std::optional<std::int32_t> extended) {
   const std::string log = LogPath();
   const std::int64_t limit = LogLimitBytes(settings_.MaxLogDimension);
   const std::string stamp = Stamp(kResultStamp);
@@ -203,17 +224,27 @@ void JobProcessor::WriteJobResult(std::int32_t row, const std::string& line,
                                 line;
     auto extended_text = [&] {
       if (result_code != result::Extended) return std::string();
-      return ";Err.Esteso=" + std::to_string(control_.ResultCodeExtended());
+      return ";Err.Esteso=" + std::to_string(extended ? *extended : control_.ResultCodeExtended());
     };
     AppendLogLine(log, stamp + ";" + failure + extended_text(), limit);
     if (!TrimSpaces(base_path).empty()) {
-      WriteFileReplacing(base_path + ".KO", failure + extended_text() + "\r\n");
+      WriteResultFile(base_path + ".KO", failure + extended_text() + "\r\n");
     }
     return;
   }
   const std::int32_t number = ReceiptNumber();
   AppendLogLine(log, stamp + ";Ticket=" + std::to_string(number), limit);
   display_.ShowReceipt(Stamp(kReceiptTime), number);
+}
+
+// A job that cannot start is shown once and logged once, until another job starts.
+void JobProcessor::ShowHeldJob(const std::string& path) {
+  if (held_job_ == path) return;
+  held_job_ = path;
+  const std::string& reason = MessageText(settings_.LanguageOffset, msg::JobWaits);
+  display_.ShowJobFailure(reason);
+  AppendLogLine(LogPath(), Stamp(kResultStamp) + ";Waiting=" + FileNameOf(path) + ";" + reason,
+                LogLimitBytes(settings_.MaxLogDimension));
 }
 
 }  // namespace velka::server

@@ -3,6 +3,7 @@
 #include "server/jobs/data_download.h"
 #include "server/jobs/job_processor.h"
 #include "server/jobs/operator_view.h"
+#include "server/jobs/server_control_site.h"
 
 namespace velka::server {
 
@@ -23,7 +24,10 @@ class JobCount {
 }  // namespace
 
 JobServer::JobServer(JobServerEnvironment environment)
-    : env_(std::move(environment)), display_(*env_.view), finder_(*env_.loop, env_.settle_ms) {
+    : env_(std::move(environment)),
+      display_(*env_.view),
+      journal_(env_.program_folder + "/" + env_.log_name + kJournalExtension),
+      finder_(*env_.loop, env_.settle_ms, &journal_) {
   tmr_file_ = env_.loop->createTimer([this] { Tick(); });
 }
 
@@ -41,12 +45,16 @@ JobServer::StartResult JobServer::Start() {
   settings_ = ReadSettings(env_.program_folder);
   display_.setLanguageOffset(settings_.LanguageOffset);
   display_.ApplyCaptions();
+  // A journal that exists but cannot be read leaves nothing to complete; jobs still start
+  // only once it can be written.
+  journal_.Load();
 
+  if (env_.site) env_.site->setOperatorWaitMs(OperatorWaitMs(settings_.OperatorWaitMinutes));
   control_ = env_.create_control ? env_.create_control(start_failure_) : nullptr;
   if (!control_) return StartResult::CannotOpen;
   data_ = std::make_unique<DataDownload>(settings_.DataFilePath);
   processor_ = std::make_unique<JobProcessor>(settings_, env_.log_name, *control_, display_, *data_,
-                                              *env_.loop, env_.clock);
+                                              *env_.loop, env_.clock, journal_);
   processor_->setOnStopLine([this] { RequestClose(); });
   if (close_requested_) processor_->RequestClose();
   control_->setEvents(this);
@@ -61,7 +69,11 @@ JobServer::StartResult JobServer::Start() {
 
   display_.ShowRegisterFrame(settings_.Port);
   display_.ShowTray();
-  processor_->ProcessCommandFile(env_.program_folder + "/" + kStartFileName, false);
+  processor_->Recover();
+  start_file_waits_ = processor_->recoveryPending();
+  if (!start_file_waits_) {
+    processor_->ProcessCommandFile(env_.program_folder + "/" + kStartFileName, false);
+  }
   tmr_file_->setInterval(PollingPeriodMs(settings_.Frequence));
   tmr_file_->start();
   running_ = true;
@@ -76,6 +88,7 @@ void JobServer::Shutdown() {
   control_->TMVClose();
   data_->Close();
   display_.HideTray();
+  processor_->NoteCleanShutdown();
 }
 
 void JobServer::RequestClose() {
@@ -93,12 +106,17 @@ void JobServer::Tick() {
   if (jobInProgress()) return;  // the timer keeps running: the next period tries again
   JobCount counted(jobs_in_progress_);
   tmr_file_->stop();
+  if (processor_->recoveryPending()) processor_->Recover();
+  if (!processor_->recoveryPending() && start_file_waits_) {
+    start_file_waits_ = false;
+    processor_->ProcessCommandFile(env_.program_folder + "/" + kStartFileName, false);
+  }
   finder_.BeginTick();
-  while (!closeRequested()) {
+  while (!closeRequested() && !processor_->recoveryPending()) {
     std::optional<std::string> path = finder_.FindCommandFile(settings_.DirectoryInput);
     if (!path) break;
-    JobOutcome outcome = processor_->ProcessCommandFile(*path, true);
-    if (outcome.kept) finder_.PassOver(*path, *outcome.kept);
+    // A job that cannot start now is tried again at the next tick.
+    if (processor_->ProcessCommandFile(*path, true).not_started) finder_.Defer(*path);
   }
   if (running_ && !closeRequested()) tmr_file_->start();
 }

@@ -5,7 +5,9 @@
 // Start-up, in order: the single-instance lock (refused: AlreadyRunning, message 550), the
 // settings, the captions, the control created and opened on Port with TMVHighSpeed and
 // AsyncMode False (refused: CannotOpen, message 551), the register frame and status texts, the
-// tray icon, the start file "Avvio.txt", then tmrFile with the Frequence period.
+// tray icon, the recovery of what the job journal holds (job_processor.h), the start file
+// "Avvio.txt", then tmrFile with the Frequence period. While the recovery waits for the
+// register, the start file and every job wait too; each tick tries the recovery again.
 // Shutdown, in order: tmrFile stopped (no job starts once the shutdown has begun), the stop
 // file "Stop.txt", TMVClose, the data-download file closed, the tray icon hidden.
 //
@@ -19,6 +21,7 @@
 #include "platform/event_loop.h"
 #include "platform/local_time.h"
 #include "server/jobs/command_file_finder.h"
+#include "server/jobs/job_journal.h"
 #include "server/jobs/register_control.h"
 #include "server/jobs/server_settings.h"
 #include "server/jobs/single_instance.h"
@@ -29,9 +32,12 @@ namespace velka::server {
 class DataDownload;
 class JobProcessor;
 class OperatorView;
+class ServerControlSite;
 
 inline constexpr char kStartFileName[] = "Avvio.txt";
 inline constexpr char kStopFileName[] = "Stop.txt";
+// The job journal: <log name> + kJournalExtension in the program folder.
+inline constexpr char kJournalExtension[] = ".journal";
 
 // Makes the hosted control; null, with the reason in error, when it cannot be made.
 using RegisterControlFactory = std::function<std::unique_ptr<RegisterControl>(std::string& error)>;
@@ -44,6 +50,9 @@ struct JobServerEnvironment {
   RegisterControlFactory create_control;
   WallClock clock;  // empty: the computer's clock
   Millis settle_ms = kSettleMs;
+  // The site the control is created with: given the settings' operator wait before
+  // create_control runs. Null: a control made without one.
+  ServerControlSite* site = nullptr;
 };
 
 class JobServer : public RegisterControlEvents {
@@ -104,6 +113,7 @@ class JobServer : public RegisterControlEvents {
   SingleInstanceLock lock_;
   ServerSettings settings_;
   StatusDisplay display_;
+  JobJournal journal_;
   CommandFileFinder finder_;
   std::unique_ptr<RegisterControl> control_;
   std::unique_ptr<DataDownload> data_;
@@ -114,6 +124,7 @@ class JobServer : public RegisterControlEvents {
   bool running_ = false;
   int jobs_in_progress_ = 0;
   bool ended_at_once_ = false;
+  bool start_file_waits_ = false;  // for the recovery
 };
 
 }  // namespace velka::server

@@ -66,6 +66,17 @@ std::int64_t LogLimitBytes(std::string_view max_log_dimension) {
   return RoundedProduct(max_log_dimension, 1024.0, kMaxLogLimitBytes);
 }
 
+bool CancelReceiptOnFailure(std::string_view value) {
+  const std::optional<double> number = NumericTextValue(TrimSpaces(value));
+  return !number || *number != 0;
+}
+
+Millis OperatorWaitMs(std::string_view minutes) {
+  constexpr double kMinute = 60.0 * 1000.0;
+  const Millis wait = RoundedProduct(minutes, kMinute, kMaxPollingPeriodMs);
+  return wait > 0 ? wait : kDefaultOperatorWaitMinutes * static_cast<Millis>(kMinute);
+}
+
 ServerSettings ReadSettings(const std::string& program_folder) {
   const std::string path = SettingsPath(program_folder);
   ServerSettings s;
@@ -87,6 +98,9 @@ ServerSettings ReadSettings(const std::string& program_folder) {
   CreateFolder(s.DirectoryInput);
   CreateFolder(s.DirectoryOutputData);
   s.DataFilePath = s.DirectoryOutputData + std::string(kDataFileName);
+  s.CancelReceiptOnFailure = ReadKey(path, "CancelReceiptOnFailure", "1");
+  s.OperatorWaitMinutes =
+      ReadKey(path, "OperatorWaitMinutes", std::to_string(kDefaultOperatorWaitMinutes));
   return s;
 }
 

@@ -35,6 +35,11 @@ struct ServerSettings {
   int LanguageOffset = 0;    // 0 Italian, 1000 English
   bool DumpAnswers = false;  // each line's answer goes into the ".OK" (answer_dumps.h)
   std::string DataFilePath;
+  // Jobs exactly once (job_processor.h): a failed job cancels the receipt it left open (any
+  // value but a number 0), and how long the control waits for the operator to close the cover
+  // or put paper in while the register holds a line, in minutes.
+  std::string CancelReceiptOnFailure;
+  std::string OperatorWaitMinutes;
 };
 
 // The program folder (no trailing "/"), plus "/TMVSERVER.INI".
@@ -61,5 +66,14 @@ Millis PollingPeriodMs(std::string_view frequence);
 
 // MaxLogDimension kilobytes as bytes.
 std::int64_t LogLimitBytes(std::string_view max_log_dimension);
+
+// False only for a number that is 0 ("0", " 0 ", "0.0"): the cancel stays on unless it is
+// turned off plainly.
+bool CancelReceiptOnFailure(std::string_view value);
+
+// OperatorWaitMinutes as milliseconds, at most a day; a value that gives no time at all (0, a
+// negative number, no number) gives the default of kDefaultOperatorWaitMinutes.
+inline constexpr int kDefaultOperatorWaitMinutes = 10;
+Millis OperatorWaitMs(std::string_view minutes);
 
 }  // namespace velka::server

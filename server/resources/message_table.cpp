@@ -101,6 +101,8 @@ constexpr Entry kEntries[] = {
     {1558, "The receipt paper ok"},
     {559, "La stampante è occupata"},
     {1559, "The printer is busy"},
+    {562, "Disco pieno o cartella non scrivibile: il lavoro attende"},
+    {1562, "Disk full or folder not writable: the job waits"},
     {561, "Tentativo di accesso a device chiuso"},
     {1561, "Attempt was made to access a closed device"},
     {566, "Operazione non consentita"},
@@ -135,6 +137,9 @@ constexpr Entry kEntries[] = {
     {1590, "The price parameter is invalid"},
     {591, "La data non è consentita"},
     {1591, "The date parameter is invalid"},
+    // The server's result code OutcomeUnknown.
+    {120, "Esito sconosciuto: controllare il registratore"},
+    {1120, "Outcome unknown: check the register"},
     {1, "Non trovato"},
     {2, "Errore: non definito"},
     {3, "Valore inferiore al limite"},

@@ -47,6 +47,7 @@ int main() {
   env.log_name = velka::server::ExecutableName();
   env.loop = &loop;
   env.view = &face->view();
+  env.site = &site;
   env.create_control = [&site](std::string& error) {
     return velka::server::CreateHostedControl(site, error);
   };

@@ -12,6 +12,11 @@ It reports ratios, not verdicts:
   - server CPU time per job, and against the line time: a server that waits without
     spinning uses a small fraction of it.
   - pick-up delay: from the drop of the batch to its first frame, against the polling period.
+  - the job journal's costs (with --journal-cost, the helper tests/bench/journal_cost run in
+    the same folder): the progress record after each line, the cheap (unflushed) and the
+    durable replacing write of the journal, the durable result file of a job, and the PackID the
+    control keeps after each frame, each against the wire time of one receipt line at 115200
+    and at 9600 baud; and the receipt status request a receipt job sends before its first line.
 """
 import argparse
 import os
@@ -81,6 +86,44 @@ def transcript(path):
     return rows
 
 
+def line_wire_ms(baud):
+    """Wire time of one receipt line of the batch, on average: its frame (text + 11 bytes),
+    the ACK and a status answer (21 bytes), 10 bits a byte."""
+    sales = [line for line in RECEIPT]
+    bytes_per_line = sum(len(line) + 11 + 1 + 21 for line in sales) / len(sales)
+    return bytes_per_line * 10 * 1000 / baud
+
+
+def journal_costs(helper, folder):
+    out = subprocess.run([helper, folder], capture_output=True, text=True, check=True).stdout
+    return {name: float(value) for name, value in (line.split() for line in out.splitlines())}
+
+
+def status_before_job_ms(path):
+    """The receipt status request a job sends before its first line, as the transcript times
+    it: (the exchange, from its frame to the status answer; and from its frame to the job's
+    first line, which adds the journal's durable start record)."""
+    exchanges, spans = [], []
+    asked = answered = None
+    with open(path, encoding="latin-1") as f:
+        for line in f:
+            parts = line.rstrip("\n").split(" ", 2)
+            if len(parts) < 3 or parts[1] not in ("<", ">"):
+                continue
+            at, text = float(parts[0]), parts[2]
+            if parts[1] == ">":
+                if asked is not None and answered is None and " N s" in text:
+                    answered = at
+                continue
+            if asked is not None and answered is not None and " N =R" in text:
+                exchanges.append(answered - asked)
+                spans.append(at - asked)
+            asked, answered = (at, None) if " N <</?s " in text else (None, None)
+    if not spans:
+        return float("nan"), float("nan")
+    return sum(exchanges) / len(exchanges) * 1000, sum(spans) / len(spans) * 1000
+
+
 def cpu_seconds(pid):
     """CPU time of the process: nanoseconds from schedstat where the kernel keeps them,
     else the clock ticks of stat."""
@@ -101,6 +144,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=50)
     parser.add_argument("--baud", type=int, default=115200, choices=(9600, 115200))
     parser.add_argument("--frequence", type=int, default=1)
+    parser.add_argument("--journal-cost", help="the journal_cost helper, to time the journal")
     args = parser.parse_args()
 
     root = tempfile.mkdtemp(prefix="velka-bench-")
@@ -167,6 +211,25 @@ def main():
         print(f"server CPU per job        {cpu_used / args.jobs * 1000:.2f} ms")
         print(f"server CPU / line time    {cpu_used / line_time:.3f}")
         print(f"pick-up delay / period    {max(pickup, 0) / args.frequence:.2f}")
+        turnaround, to_first_line = status_before_job_ms(log)
+        # "<</?s" framed (5 + 11 bytes), its ACK, its data answer ("s" and 12 characters + 10).
+        status_wire = (5 + 11 + 1 + 13 + 10) * 10 * 1000 / args.baud
+        print(f"status before a job       {status_wire:.1f} ms on the wire + {turnaround:.1f} ms "
+              f"turn-around = {(status_wire + turnaround) / (wire_time / args.jobs * 1000):.3f} "
+              f"of a job's wire time ({to_first_line:.1f} ms from its frame to the first line, "
+              f"the journal's start record included)")
+        if args.journal_cost:
+            costs = journal_costs(args.journal_cost, root)
+            fast, slow = line_wire_ms(115200), line_wire_ms(9600)
+            print(f"wire time of a line       {fast:.2f} ms at 115200, {slow:.1f} ms at 9600")
+            for name, label in (("progress", "journal, progress per line"),
+                                ("cheap", "journal, cheap"),
+                                ("durable", "journal, durable"),
+                                ("result", "result file, per job"),
+                                ("packid", "PackID, per frame")):
+                ms = costs[name]
+                print(f"{label:<27}{ms:.3f} ms = {ms / fast:.3f} of a line at 115200, "
+                      f"{ms / slow:.4f} at 9600")
     finally:
         for p in reversed(procs):
             if p.poll() is None:

@@ -104,6 +104,18 @@ TEST_F(Lifecycle, PackIdFromSettingsIsUsedAndWrittenBack) {
   EXPECT_EQ(settings->velka["PackID"], "8");
 }
 
+// A control killed before its termination leaves the digit its next frame would have taken,
+// written cheaply after each frame.
+TEST_F(Lifecycle, PackIdIsKeptAfterEveryFrame) {
+  recreateWith({{"PackID", "8"}});
+  open();
+  control->ClearError();
+  EXPECT_EQ(settings->velka["PackID"], "9");
+  control->ClearError();
+  EXPECT_EQ(settings->velka["PackID"], "0");
+  EXPECT_EQ(settings->unflushed, (std::vector<std::string>{"PackID", "PackID"}));
+}
+
 TEST_F(Lifecycle, PackIdOutsideTheDigitRangeStartsFromZero) {
   for (const char* text : {"12", "-3", "abc", "", "9.7"}) {
     recreateWith({{"PackID", text}});

@@ -1,11 +1,15 @@
 // Any command file to the job server's reading of it, and any path to the rule that names
 // its result files: no crash; lines hold every byte of the file but the line ends, and the
-// file read from disk gives the lines its text gives; a base path is a prefix of the path
-// cut at ".TXT" in the file name; a receipt number from any status answer fits its field.
+// file read from disk gives the lines its text gives (converted from UTF-8 when it begins with
+// the byte-order mark); a frame-breaking byte is found at its row; a base path is a prefix of
+// the path cut at ".TXT" in the file name; a receipt number from any status answer fits its
+// field, and a receipt status is read only from twelve digits. The same text read as a job
+// journal gives a journal that reads back the same after it is written.
 //
 // Input: the path (one line), then the file's text.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -16,7 +20,9 @@
 #include "platform/ascii_text.h"
 #include "server/jobs/command_file.h"
 #include "server/jobs/job_files.h"
+#include "server/jobs/job_journal.h"
 #include "server/jobs/job_processor.h"
+#include "server/jobs/receipt_status.h"
 #include "tests/fuzz/fuzz_input.h"
 
 namespace {
@@ -82,7 +88,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const CommandFileContent content = ReadCommandFile(ScratchFile());
   Require(content.status == CommandFileContent::Status::Read);
-  Require(content.lines == lines);
+  Require(content.lines == SplitCommandLines(CommandFileText(text)));
+  if (!text.starts_with("\xEF\xBB\xBF")) Require(content.lines == lines);
+  const std::int32_t breaking = FirstFrameBreakingRow(content.lines);
+  for (std::int32_t row = 1; row <= static_cast<std::int32_t>(content.lines.size()); ++row) {
+    const std::string& line = content.lines[static_cast<std::size_t>(row - 1)];
+    const bool breaks = std::any_of(line.begin(), line.end(), BreaksFrame);
+    Require(row < breaking ? !breaks : row == breaking ? breaks : true);
+  }
+  if (breaking == 0) {
+    for (const std::string& line : content.lines) {
+      Require(std::none_of(line.begin(), line.end(), BreaksFrame));
+    }
+  }
+
+  if (const std::optional<ReceiptStatus> status = ParseReceiptStatus(text)) {
+    Require(text.size() >= 12 && status->number >= 0 && status->number <= 9999);
+  }
+  const JournalState journal = ParseJournal(text);
+  const std::string written = FormatJournal(journal);
+  Require(FormatJournal(ParseJournal(written)) == written);
 
   // The receipt number of a job's status answer is its characters 9 to 12.
   const std::int32_t number = ReceiptNumberOf(text);

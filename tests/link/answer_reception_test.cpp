@@ -232,6 +232,52 @@ TEST_F(AnswerReception, ClearingWaitIsBounded) {
   EXPECT_EQ(events.statuses, std::vector<std::int32_t>{status::PaperOut});
 }
 
+// A cover left open or paper run out waits for the operator as long as the host allows;
+// error 105, which the application clears, keeps the link's own bound.
+TEST_F(AnswerReception, OperatorConditionsWaitTheOperatorBound) {
+  constexpr Millis kOperatorWaitMs = 10 * 60 * 1000;
+  link->setOperatorWaitMs(kOperatorWaitMs);
+  const struct {
+    char letter;
+    const char* number;
+    std::int32_t extended;
+    Millis bound;
+  } rows[] = {
+      {'C', "0000", extended::CoverOpen, kOperatorWaitMs},
+      {'P', "0000", extended::PaperOut, kOperatorWaitMs},
+      {'X', "0105", extended::Error105, link::kClearingWaitMs},
+  };
+  for (const auto& row : rows) {
+    reg.then(R::AckThen(R::ErrorStatus(row.letter, row.number, true)));
+    const Millis start = loop.now();
+    EXPECT_EQ(link->SendCommand("=R1/$100", false), result::Extended) << row.letter;
+    EXPECT_GE(loop.now() - start, row.bound) << row.letter;
+    EXPECT_LE(loop.now() - start, row.bound + 100) << row.letter;
+    EXPECT_EQ(state.ResultCodeExtended, row.extended) << row.letter;
+  }
+  // Cleared within the bound: the held line went through.
+  reg.then({{1, {ACK}}, {20, R::ErrorStatus('C', "0000", true)}, {300000, R::Status()}});
+  EXPECT_EQ(link->SendCommand("=R1/$100", false), result::Success);
+}
+
+// The digit each frame takes is handed on before the frame leaves: a host that keeps it never
+// starts again with the digit of the register's last frame.
+TEST_F(AnswerReception, EveryFrameHandsOnTheNextSequenceDigit) {
+  std::vector<std::int16_t> kept;
+  std::size_t written_when_kept = 0;
+  link->setSequenceDigitKeeper([&](std::int16_t next) {
+    kept.push_back(next);
+    written_when_kept = framesWritten().size();
+  });
+  state.PackID = 8;
+  for (int i = 0; i < 3; ++i) {
+    reg.then(R::AckThen(R::Status()));
+    EXPECT_EQ(link->SendCommand("<</?s", false), result::Success);
+    EXPECT_EQ(written_when_kept, static_cast<std::size_t>(i));
+  }
+  EXPECT_EQ(kept, (std::vector<std::int16_t>{9, 0, 1}));
+}
+
 TEST_F(AnswerReception, ClearingWaitDropsNoiseAndSurvivesAClosedPort) {
   // Noise without ETX is dropped each time it passes the frame limit; here it stops right
   // after the second drop.

@@ -30,6 +30,24 @@ TEST(FileStatusTest, IdentityChangesWithEveryNewVersion) {
   EXPECT_NE(IdentityOf(file), first);  // touched
 }
 
+// A link names no file of its own: the input folder's links are never taken for the file
+// they point at.
+TEST(FileStatusTest, EntryIdentityDoesNotFollowLinks) {
+  TempHome home;
+  const std::string file = home.root() + "/job.txt";
+  const std::string link = home.root() + "/link.txt";
+  TempHome::WriteFile(file, "=K\r\n");
+  fs::create_symlink(file, link);
+  EXPECT_EQ(EntryIdentityOf(file), IdentityOf(file));
+  EXPECT_TRUE(IdentityOf(link));
+  EXPECT_FALSE(EntryIdentityOf(link));
+  EXPECT_FALSE(EntryIdentityOf(home.root()));
+  EXPECT_TRUE(IsSymbolicLink(link));
+  EXPECT_FALSE(IsSymbolicLink(file));
+  fs::remove(file);
+  EXPECT_TRUE(IsSymbolicLink(link));  // dangling
+}
+
 TEST(FileStatusTest, AgeFollowsTheWallClockAndMayBeNegative) {
   TempHome home;
   const std::string file = home.root() + "/job.txt";

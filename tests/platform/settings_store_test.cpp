@@ -38,6 +38,33 @@ TEST(IniSettingsStoreTest, WritesCreateTheFoldersAndReadBack) {
             "[VELKA]\r\nPackID=8\r\nTraceLOG=False\r\n");
 }
 
+// A value written after every frame goes to a record of its own, rewritten in place; it is the
+// value until the key is written durably again, and a damaged record is not believed.
+TEST(IniSettingsStoreTest, UnflushedValueLivesInARecordUntilWrittenDurably) {
+  TempHome home;
+  const std::string ini = home.config() + "/TMV SPA/settings.ini";
+  const std::string record = home.config() + "/TMV SPA/VELKA.PACKID.value";
+  {
+    IniSettingsStore store;
+    ASSERT_TRUE(store.write("TMV SPA", "VELKA", "PackID", "3"));
+    for (const char* digit : {"4", "5", "6"}) {
+      ASSERT_TRUE(store.writeUnflushed("TMV SPA", "VELKA", "PackID", digit));
+    }
+    EXPECT_EQ(store.read("TMV SPA", "velka", "packid"), "6");
+    EXPECT_EQ(TempHome::ReadFile(ini), "[VELKA]\r\nPackID=3\r\n");
+  }
+  IniSettingsStore next_run;  // after a crash
+  EXPECT_EQ(next_run.read("TMV SPA", "VELKA", "PackID"), "6");
+  std::string damaged = TempHome::ReadFile(record);
+  damaged[17] = '9';
+  TempHome::WriteFile(record, damaged);
+  EXPECT_EQ(next_run.read("TMV SPA", "VELKA", "PackID"), "3");
+  ASSERT_TRUE(next_run.writeUnflushed("TMV SPA", "VELKA", "PackID", "7"));
+  ASSERT_TRUE(next_run.write("TMV SPA", "VELKA", "PackID", "8"));  // at termination
+  EXPECT_FALSE(std::filesystem::exists(record));
+  EXPECT_EQ(next_run.read("TMV SPA", "VELKA", "PackID"), "8");
+}
+
 TEST(IniSettingsStoreTest, ApplicationNamesStayInsideTheConfigFolder) {
   TempHome home;
   IniSettingsStore store;

@@ -55,6 +55,23 @@ TEST_F(WholeFileTest, ReadsAreBoundedAndNeverWaitOnAPipe) {
   }
 }
 
+// The identity read is that of the file the bytes came from; a link is refused when links are
+// not to be followed.
+TEST_F(WholeFileTest, ReadGivesTheIdentityOfWhatItReadAndMayRefuseLinks) {
+  TempHome::WriteFile(path("job"), "=K\r\n");
+  fs::create_symlink(path("job"), path("link"));
+  const FileRead read = ReadRegularFile(path("job"), 100);
+  ASSERT_TRUE(read.identity.has_value());
+  EXPECT_EQ(read.identity, IdentityOf(path("job")));
+  EXPECT_EQ(ReadRegularFile(path("link"), 100).bytes, "=K\r\n");
+  const FileRead refused = ReadRegularFile(path("link"), 100, {.follow_links = false});
+  EXPECT_EQ(refused.status, FileReadStatus::Unreadable);
+  EXPECT_TRUE(refused.bytes.empty());
+  EXPECT_FALSE(refused.identity.has_value());
+  EXPECT_EQ(ReadRegularFile(path("job"), 100, {.follow_links = false}).status,
+            FileReadStatus::Read);
+}
+
 TEST_F(WholeFileTest, ReplacingWriteTakesThePathsPlaceAndLeavesNoTemporaryFile) {
   TempHome::WriteFile(path("target"), "old");
   fs::create_symlink(path("target"), path("link"));

@@ -94,6 +94,19 @@ class EndToEndTest : public ::testing::Test {
 
   std::string Log() { return ReadText(input() + "VelkaDriverServer.LOG"); }
 
+  // The sequence digit of the last frame the control sent, from the transcript.
+  char LastSequenceDigit() {
+    static const std::regex kFrame(R"(^[0-9.]+ < STX 01 ([0-9]{3}) N )");
+    char digit = '?';
+    for (const std::string& line : ReadLines(root("sim.log"))) {
+      std::smatch m;
+      if (!std::regex_search(line, m, kFrame)) continue;
+      const std::size_t at = m.position(0) + m.length(0) + std::stoul(m[1]) + 1;
+      if (at < line.size()) digit = line[at];
+    }
+    return digit;
+  }
+
   TempProgramFolder folder;
   ChildProcess sim;
   ChildProcess server;
@@ -124,8 +137,10 @@ TEST_F(EndToEndTest, ReceiptJobSucceeds) {
   EXPECT_TRUE(MatchesLine(Log(), ";Ticket=" + std::to_string(number))) << Log();
   EXPECT_FALSE(Exists("Sale001.txt"));
   EXPECT_FALSE(Exists("Sale001.KO"));
-  EXPECT_EQ(SentCommands(), (std::vector<std::string>{"=R1/$1.5/*2/(CAFFE)", "=R1/$3/(CORNETTO)",
-                                                      "=T1/$10", "<</?s", "<</?s"}));
+  // The receipt status before the job (for its journal), its lines, and the two after it.
+  EXPECT_EQ(SentCommands(),
+            (std::vector<std::string>{"<</?s", "=R1/$1.5/*2/(CAFFE)", "=R1/$3/(CORNETTO)",
+                                      "=T1/$10", "<</?s", "<</?s"}));
   EXPECT_NE(ReadText(root("paper.txt")).find("CORNETTO"), std::string::npos);
   EXPECT_TRUE(server.Printed("lblNumero: " + std::to_string(number)));
 }
@@ -144,15 +159,17 @@ TEST_F(EndToEndTest, DataRequestAnswersGoIntoTheOkFileWhenAsked) {
 }
 
 TEST_F(EndToEndTest, ThirdOfFiveLinesTimesOut) {
-  // Each answer comes 200 ms after its ACK, time enough to have the third frame refused.
+  // Each answer comes 200 ms after its ACK, time enough to have the third frame refused. The
+  // receipt left open is not cancelled here: the failure's own log line is what is checked.
   StartSim({"--pause", "200"});
-  WriteSettings();
+  WriteSettings("CancelReceiptOnFailure=0\r\n");
   StartServer(server);
   const std::string content =
       "=R1/$1/(UNO)\r\n=R1/$2/(DUE)\r\n=R1/$3/(TRE)\r\n=R1/$4/(QUATTRO)\r\n"
       "=T1/$10\r\n";
   Drop("Sale002.txt", content);
-  ASSERT_TRUE(WaitFor([&] { return SentCommands().size() >= 2; }, kWaitMs));
+  // The job's receipt status request, then its first two lines.
+  ASSERT_TRUE(WaitFor([&] { return SentCommands().size() >= 3; }, kWaitMs));
   Channel("nack 3");  // the next three frames: the third line's transmissions
   ASSERT_TRUE(WaitForFile("Sale002.KO"));
 
@@ -232,7 +249,7 @@ TEST_F(EndToEndTest, SameNameTwiceReplacesTheEarlierResult) {
   StartSim();
   WriteSettings();
   StartServer(server);
-  Channel("error 19");
+  Channel("error 19 2");  // the job's receipt status request, then its line
   ASSERT_TRUE(
       WaitFor([&] { return ReadText(root("sim.out")).find("ok") != std::string::npos; }, kWaitMs));
   Drop("Sale.txt", "=R1/$1/(X)\r\n");
@@ -242,6 +259,61 @@ TEST_F(EndToEndTest, SameNameTwiceReplacesTheEarlierResult) {
   Drop("Sale.txt", "=R1/$1/(X)\r\n=T1/$1\r\n");
   ASSERT_TRUE(WaitForFile("Sale.OK"));
   EXPECT_FALSE(Exists("Sale.KO"));
+}
+
+// A job that fails half way through its receipt cancels the receipt, so that the next job's
+// sale lands in a receipt of its own.
+TEST_F(EndToEndTest, FailedJobCancelsItsReceiptForTheNextJob) {
+  StartSim({"--record", root("record.txt")});
+  WriteSettings();
+  StartServer(server);
+  Drop("a.txt", "=R1/$1/(UNO)\r\n=R9/$1/(BAD VAT)\r\n=T1\r\n");
+  ASSERT_TRUE(WaitForFile("a.KO"));
+  EXPECT_EQ(ReadText(input() + "a.KO"),
+            "Error=114;Errore generico;Row 2;=R9/$1/(BAD VAT);Err.Esteso=37\r\n");
+  Drop("b.txt", "=R1/$2/(DUE)\r\n=T1\r\n");
+  ASSERT_TRUE(WaitForFile("b.OK"));
+  ASSERT_TRUE(WaitFor([&] { return Log().find("Ticket=") != std::string::npos; }, kWaitMs));
+  EXPECT_TRUE(MatchesLine(Log().substr(0, Log().find("\r\n") + 2), ";Cancel=0;a\\.txt")) << Log();
+  EXPECT_EQ(ReadLines(root("record.txt")),
+            (std::vector<std::string>{
+                "exec <</?s", "exec =R1/$1/(UNO)", "refuse 37 =R9/$1/(BAD VAT)", "exec <</?s",
+                "exec =k", "receipt 0001 cancelled", "exec <</?s", "exec =R1/$2/(DUE)", "exec =T1",
+                "receipt 0002 closed", "exec <</?s", "exec <</?s"}));
+}
+
+// A server killed right after a frame, whose next control starts with the digit of that frame
+// (its unflushed PackID lost, as after a power cut): the register takes that frame for a
+// retransmission and answers it without carrying it out. The restarted server spends that frame
+// on a status request, so the next job's first line is carried out.
+TEST_F(EndToEndTest, RepeatedSequenceDigitAfterACrashSwallowsNoJobLine) {
+  StartSim({"--record", root("record.txt")});
+  WriteSettings();
+  StartServer(server);
+  Drop("one.txt", ">>/?H/$1/(PRIMA)\r\n");
+  ASSERT_TRUE(WaitFor([&] { return Log().find("Ticket=") != std::string::npos; }, kWaitMs));
+  server.Signal(SIGKILL);
+  server.WaitExit(kWaitMs);
+
+  // The digit each frame takes is kept: the next frame would not repeat the last one.
+  const std::string kept = folder.root() + "/config/TMV SPA/VELKA.PACKID.value";
+  const char last = LastSequenceDigit();
+  const char next = last == '9' ? '0' : static_cast<char>(last + 1);
+  EXPECT_EQ(ReadText(kept).substr(16, 3), std::string(" ") + next + " ") << ReadText(kept);
+  std::filesystem::remove(kept);
+  TempProgramFolder::WriteFile(folder.root() + "/config/TMV SPA/settings.ini",
+                               std::string("[VELKA]\r\nPackID=") + last + "\r\n");
+
+  ChildProcess restarted;
+  StartServer(restarted, "restarted");
+  Drop("two.txt", ">>/?H/$1/(SECONDA)\r\n");
+  ASSERT_TRUE(WaitForFile("two.OK"));
+  const std::vector<std::string> record = ReadLines(root("record.txt"));
+  EXPECT_NE(std::find(record.begin(), record.end(), "exec >>/?H/$1/(SECONDA)"), record.end());
+  EXPECT_NE(ReadText(root("sim.log")).find("repeated sequence digit: answered again"),
+            std::string::npos);
+  restarted.Signal(SIGTERM);
+  EXPECT_EQ(restarted.WaitExit(kWaitMs), 0);
 }
 
 TEST_F(EndToEndTest, SecondServerInTheSameFolderIsRefused) {

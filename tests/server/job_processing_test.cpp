@@ -27,10 +27,11 @@ TEST_F(JobServerTest, SuccessfulJobWritesDumpAndTicket) {
   EXPECT_EQ(view.last("lblNumero"), "1.234");
   EXPECT_EQ(view.last("lblOra"), "18:30:15");
   EXPECT_EQ(view.last("lblErrore"), "");
-  // Rows are the DirectIO commands; two status requests follow the job.
+  // Rows are the DirectIO commands; a job with receipt lines asks for the receipt status
+  // before them (for its journal), and two status requests follow the job.
   EXPECT_TRUE(
       std::count(control->calls.begin(), control->calls.end(), "DirectIO 2 =R1/$100/(Pane)"));
-  EXPECT_EQ(std::count(control->calls.begin(), control->calls.end(), "DirectIO2 <</?s"), 2);
+  EXPECT_EQ(std::count(control->calls.begin(), control->calls.end(), "DirectIO2 <</?s"), 3);
 }
 
 TEST_F(JobServerTest, FailingLineStopsTheJobAndIsReported) {
@@ -50,7 +51,8 @@ TEST_F(JobServerTest, FailingLineStopsTheJobAndIsReported) {
   EXPECT_EQ(view.last("tray icon"), "error");
   EXPECT_EQ(view.last("tray tooltip"), "Errore generico");
   EXPECT_TRUE(view.saw("window: brought to front"));
-  EXPECT_EQ(std::count(control->calls.begin(), control->calls.end(), "DirectIO2 <</?s"), 0);
+  // The status before the job and the one that judges the time-out; none of a success.
+  EXPECT_EQ(std::count(control->calls.begin(), control->calls.end(), "DirectIO2 <</?s"), 2);
 }
 
 TEST_F(JobServerTest, FailureLinesByResultCodeAndLanguage) {
@@ -262,32 +264,29 @@ TEST_F(JobServerTest, OverlongLineFailsTheJobAtItsRow) {
                                  longline.substr(0, kMaxCommandLineLength) + "\r\n");
 }
 
-TEST_F(JobServerTest, CoverOpenIsRetriedWithPausesAndLoggedOnce) {
+// The register holds a line while its cover is open and carries it out once the cover is
+// closed: the server never sends it again. The control has waited OperatorWaitMinutes already
+// when it gives up.
+TEST_F(JobServerTest, LineHeldForTheOperatorIsNeverSentAgain) {
   ASSERT_EQ(Start(), JobServer::StartResult::Running);
-  std::vector<Millis> attempts;
-  script = [&](const std::string& line) {
-    if (line != "=R1") return Reply{};
-    attempts.push_back(loop.now());
-    return attempts.size() <= 2 ? Fail(114, 201) : Reply{};
-  };
+  script = [&](const std::string& line) { return line == "=R1" ? Fail(114, 201) : Reply{}; };
+  control->status_answer = "010000010012";  // the cover is still open
   Job("c.txt", "=K\r\n=R1\r\n=T1\r\n");
   server->Tick();
-  ASSERT_EQ(attempts.size(), 3u);
-  EXPECT_GE(attempts[1] - attempts[0], kCoverOpenPauseMs);
-  EXPECT_GE(attempts[2] - attempts[1], kCoverOpenPauseMs);
-  EXPECT_EQ(control->sent, (std::vector<std::string>{"=K", "=R1", "=R1", "=R1", "=T1"}));
-  EXPECT_EQ(Log(), std::string(kStamp) + ";Error=114;Errore generico;Row 2;=R1;Err.Esteso=201\r\n" +
-                       kStamp + ";Ticket=1234\r\n");
-  EXPECT_TRUE(ExistsInInput("c.OK"));
-  EXPECT_FALSE(ExistsInInput("c.KO"));
+  EXPECT_EQ(control->sent, (std::vector<std::string>{"=K", "=R1"}));
+  // It may still print: the application has to look at the register.
+  EXPECT_EQ(InInput("c.KO"),
+            "Error=120;Esito sconosciuto: controllare il registratore;Row 2;=R1\r\n");
+  EXPECT_EQ(Log(), std::string(kStamp) +
+                       ";Error=120;Esito sconosciuto: controllare il registratore;Row 2;=R1\r\n");
 }
 
-TEST_F(JobServerTest, CoverOpenRetriesAreBounded) {
+TEST_F(JobServerTest, CoverOpenReportedByARegisterNoLongerHoldingTheLineStaysA114) {
   ASSERT_EQ(Start(), JobServer::StartResult::Running);
   script = [](const std::string&) { return Fail(114, 201); };
   Job("c.txt", "=K\r\n=T1\r\n");
   server->Tick();
-  EXPECT_EQ(control->sent.size(), static_cast<std::size_t>(1 + kCoverOpenRetries));
+  EXPECT_EQ(control->sent.size(), 1u);
   EXPECT_EQ(InInput("c.KO"), "Error=114;Errore generico;Row 1;=K;Err.Esteso=201\r\n");
 }
 

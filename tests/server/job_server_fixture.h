@@ -7,6 +7,7 @@
 
 #include "server/jobs/job_processor.h"
 #include "server/jobs/job_server.h"
+#include "server/jobs/server_control_site.h"
 #include "tests/server/server_test_support.h"
 #include "tests/support/virtual_event_loop.h"
 
@@ -34,11 +35,13 @@ class JobServerTest : public ::testing::Test {
       auto made = std::make_unique<FakeRegisterControl>();
       made->script = [this](const std::string& line) { return script ? script(line) : Reply{}; };
       made->open_result = open_result;
+      if (prepare) prepare(*made);
       control = made.get();
       return made;
     };
     env.clock = [this] { return now; };
     env.settle_ms = settle_ms;
+    env.site = site;
     std::filesystem::create_directories(folder.home());
     server = std::make_unique<JobServer>(env);
     return server->Start();
@@ -78,6 +81,9 @@ class JobServerTest : public ::testing::Test {
   bool can_create = true;
   std::int32_t open_result = 0;
   FakeRegisterControl* control = nullptr;  // owned by the server
+  ServerControlSite* site = nullptr;       // the control's site, when a test gives one
+  // Sets up each control made, before the server's start-up uses it.
+  std::function<void(FakeRegisterControl&)> prepare;
   std::unique_ptr<JobServer> server;
 };
 

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -65,6 +66,13 @@ class FakeRegisterControl : public RegisterControl {
   std::int32_t DirectIO2(std::int32_t, std::int32_t&, std::string& pString,
                          std::string& pOString) override {
     calls.push_back("DirectIO2 " + pString);
+    if (!status_answers.empty()) {
+      const std::optional<std::string> next = status_answers.front();
+      status_answers.pop_front();
+      if (!next) return 112;
+      pOString = *next;
+      return 0;
+    }
     if (status_result != 0) return status_result;
     pOString = status_answer;
     return 0;
@@ -78,6 +86,9 @@ class FakeRegisterControl : public RegisterControl {
   std::int32_t status_result = 0;
   // A receipt status answer: receipt number 1234 at characters 9 to 12, tail "0042".
   std::string status_answer = "10000000123400000042";
+  // Answers of the next status requests, before status_answer (nothing: the request fails
+  // with 112).
+  std::deque<std::optional<std::string>> status_answers;
   std::vector<std::string> calls;
   std::vector<std::string> sent;  // the DirectIO lines, in order
 

@@ -101,8 +101,8 @@ TEST_F(Model, RefusedCommandsGiveTheirErrorAndChangeNothing) {
       {{"=R/$1"}, "=V/$2", NegativeSubtotal},
       {{"=R/$1", "=s"}, "=R/$2", VoidNotAllowed},
       {{"=R/$1", "=r"}, "=R/$2", RefundNotAllowed},
-      {{"=R/$1", "=T1/$0.5"}, "=R/$1", Sequence},  // no sale after a payment
-      {{"=R/$1", "=T1/$0.5"}, "=k/(TOO LATE?)", 0},
+      {{"=R/$1", "=T1/$0.5"}, "=R/$1", Sequence},          // no sale after a payment
+      {{"=R/$1", "=T1/$0.5"}, "=k/(TOO LATE)", Sequence},  // paid in part: no cancel
       {{"=C2"}, "=R/$1", WrongState},
       {{}, "=C10", WrongState},
       {{}, "=Q", InvalidCode},
@@ -345,6 +345,23 @@ TEST_F(Model, InjectedErrorsRefuseTheNextCommandsUnexecuted) {
   EXPECT_EQ(error("<</?s"), 17);
   EXPECT_EQ(error("=R/$1"), 0);
   EXPECT_EQ(data("<</?r").substr(0, 3), "001");
+}
+
+// The record a crash test counts from: what was carried out, refused or held, and how each
+// receipt ended.
+TEST_F(Model, RecordSaysWhatWasCarriedOutAndHowEachReceiptEnded) {
+  std::vector<std::string> record;
+  auto keep = [&](const Outcome& out) {
+    record.insert(record.end(), out.record.begin(), out.record.end());
+  };
+  for (const char* command : {"=R/$1/(A)", "=T1", "=R/$2", "=Q", "=k"}) keep(run(command));
+  model.setCondition(Condition::PaperOut, true, now);
+  keep(run("=R/$3"));
+  keep(model.setCondition(Condition::PaperOut, false, now));
+  EXPECT_EQ(record,
+            (std::vector<std::string>{"exec =R/$1/(A)", "exec =T1", "receipt 0001 closed",
+                                      "exec =R/$2", "refuse 19 =Q", "exec =k",
+                                      "receipt 0002 cancelled", "hold =R/$3", "exec =R/$3"}));
 }
 
 TEST_F(Model, TextsMayHoldSlashesAndParentheses) {

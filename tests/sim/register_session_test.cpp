@@ -181,6 +181,44 @@ TEST_F(Session, LostAckExecutesOnceAndTheRetransmissionGetsTheStoredAnswer) {
   EXPECT_EQ(linesInReceipt(), 2);
 }
 
+// A register takes any frame with the digit of the last one it carried out for that frame sent
+// again, whatever its text; it keeps the digit when the control closes the line, as it never
+// learns that its host went away.
+TEST_F(Session, RepeatedSequenceDigitIsARetransmissionWhateverTheText) {
+  command("=R/$1", '4');
+  takeSent();
+  command("<</?s", '4');  // a restarted control reusing the digit
+  auto out = takeSent();
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(ReadAnswer(out[1]).kind, 'O');  // the sale's stored answer, not a status
+  session.reset();
+  command("=R/$2", '4');
+  EXPECT_EQ(takeSent().size(), 2u);
+  EXPECT_EQ(linesInReceipt(), 1);
+  command("<</?s", '5');
+  out = takeSent();
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(ReadAnswer(out[1]).kind, 's');
+  // A frame without acknowledgement takes a digit too: the frame after it, ten digits on, is
+  // new.
+  for (char digit = '6'; digit <= '9'; ++digit) command(">>/?S/(DISPLAY)", digit);
+  for (char digit = '0'; digit <= '5'; ++digit) command(">>/?S/(DISPLAY)", digit);
+  EXPECT_TRUE(takeSent().empty());
+  command("=R/$3", '6');
+  EXPECT_EQ(linesInReceipt(), 2);
+}
+
+TEST_F(Session, LostAnswerFaultExecutesAndAcknowledgesOnly) {
+  session.faults().loseanswer = 1;
+  command("=R/$1", '1');
+  runFor(3000);
+  EXPECT_EQ(takeSent(), std::vector<Bytes>{kAck});
+  EXPECT_EQ(linesInReceipt(), 1);
+  command("=R/$1", '2');
+  EXPECT_EQ(takeSent().size(), 2u);
+  EXPECT_EQ(linesInReceipt(), 2);
+}
+
 TEST_F(Session, AnswerFramesOfOneCommandWaitForTheVerdictOrTheGap) {
   for (const char* c : {"=R/$1", "=T", "=C3", "=C10", "=C1"}) model.execute(c, now);
   command("<</?f", '7');  // ACK, "|" header, "|" Z record, closing status

@@ -152,7 +152,7 @@ TEST_F(SimProgram, HelpNamesEveryOptionChannelCommandAndRequest) {
        {"--baud",  "--com",        "--log",       "--paper",    "--control", "--answer-gap",
         "--clock", "--cover-open", "--paper-out", "--error105", "--error N", "--nack",
         "--noack", "--badbcc",     "--pause",     "--silence",  "--loseack", "<</?s",
-        "<</?d",   "<</?m",        "<</?f",       "offset 15"}) {
+        "<</?d",   "<</?m",        "<</?f",       "offset 15",  "--record",  "--loseanswer"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   for (const ControlCommandInfo& command : ControlCommands()) {
@@ -171,9 +171,10 @@ TEST_F(SimProgram, ServesItsTerminalAsComPortTakesChannelCommandsAndEndsCleanly)
   const fs::path link = folder / "TMV SPA" / "ports" / "com7";
   fs::create_directories(link.parent_path());
   fs::create_symlink("/dev/stale-device", link);  // left by an earlier run
-  Program sim({"--baud", "0", "--com", "7", "--control", fifo.string(), "--log",
-               (folder / "log").string(), "--paper", (folder / "paper").string()},
-              env());
+  Program sim(
+      {"--baud", "0", "--com", "7", "--control", fifo.string(), "--log", (folder / "log").string(),
+       "--paper", (folder / "paper").string(), "--record", (folder / "record").string()},
+      env());
   ASSERT_TRUE(sim.started());
   const std::string slave = sim.line();
   ASSERT_TRUE(slave.starts_with("/dev/pts/")) << slave;
@@ -221,6 +222,8 @@ TEST_F(SimProgram, ServesItsTerminalAsComPortTakesChannelCommandsAndEndsCleanly)
   EXPECT_NE(log.find("< STX 01 005 N <</?s 0"), std::string::npos) << log;
   EXPECT_NE(log.find("> ACK"), std::string::npos) << log;
   EXPECT_NE(FileText(folder / "paper").find("ACQUA"), std::string::npos);
+  EXPECT_EQ(FileText(folder / "record"),
+            "exec <</?s\nhold =R/$1.5/(ACQUA)\nexec =R/$1.5/(ACQUA)\n");
 }
 
 }  // namespace

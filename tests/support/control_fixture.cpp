@@ -20,6 +20,12 @@ bool MemorySettingsStore::write(const std::string& application, const std::strin
   return true;
 }
 
+bool MemorySettingsStore::writeUnflushed(const std::string& application, const std::string& section,
+                                         const std::string& key, const std::string& value) {
+  unflushed.push_back(key);
+  return write(application, section, key, value);
+}
+
 ControlFixture::ControlFixture() {
   create();
 }

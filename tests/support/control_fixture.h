@@ -26,8 +26,12 @@ class MemorySettingsStore : public SettingsStore {
                                   const std::string& key) override;
   bool write(const std::string& application, const std::string& section, const std::string& key,
              const std::string& value) override;
+  bool writeUnflushed(const std::string& application, const std::string& section,
+                      const std::string& key, const std::string& value) override;
   // The "TMV SPA"/"VELKA" values.
   std::map<std::string, std::string> velka;
+  // The keys written unflushed, in order.
+  std::vector<std::string> unflushed;
 };
 
 class ControlFixture : public ::testing::Test, public AnsweringRegister {
