@@ -1,6 +1,7 @@
 #include "sim/simulated_register.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "sim/transcript.h"
 
@@ -8,7 +9,7 @@ namespace velka::sim {
 
 SimulatedRegister::SimulatedRegister(EventLoop& loop, const SimOptions& options)
     : loop_(loop),
-      start_ms_(loop.now()),
+      start_us_(MonotonicMicros()),
       model_(options.start_clock.value_or(CurrentLocalDateTime()), loop.now()),
       session_(model_, options.answer_gap_ms),
       inbound_(options.baud),
@@ -19,10 +20,13 @@ SimulatedRegister::SimulatedRegister(EventLoop& loop, const SimOptions& options)
   session_.setRecordHandler([this](const std::string& line) {
     if (record_sink_) record_sink_(line);
   });
-  session_.setTrafficHandler([this](const Traffic& traffic) {
-    if (transcript_sink_) transcript_sink_(TranscriptLine(traffic, loop_.now() - start_ms_));
-  });
-  pump_timer_ = loop_.createTimer([this] { pump(); });
+  session_.setTrafficHandler([this](const Traffic& t) { traffic(t); });
+  alarm_ = PreciseAlarm::Create();
+  if (alarm_) {
+    alarm_watch_ = loop_.watchReadable(alarm_->handle(), [this] { onAlarm(); });
+  } else {
+    pump_timer_ = loop_.createTimer([this] { pump(MonotonicMicros()); });
+  }
   if (!pty_.ok()) return;
   master_watch_ = loop_.watchReadable(pty_.masterHandle(), [this] { onMasterReadable(); });
   if (pty_.presenceHandle() != kNoHandle) {
@@ -32,11 +36,46 @@ SimulatedRegister::SimulatedRegister(EventLoop& loop, const SimOptions& options)
 
 SimulatedRegister::~SimulatedRegister() = default;
 
+void SimulatedRegister::setTranscriptSink(std::function<void(const std::string&)> sink) {
+  transcript_sink_ = std::move(sink);
+  char clock[64];
+  std::snprintf(clock, sizeof clock, "monotonic clock at 0: %lld.%06lld s",
+                static_cast<long long>(start_us_ / 1'000'000),
+                static_cast<long long>(start_us_ % 1'000'000));
+  note(clock);
+}
+
+void SimulatedRegister::transcribe(const Traffic& traffic, Micros at_us) {
+  if (transcript_sink_) transcript_sink_(TranscriptLine(traffic, at_us - start_us_));
+}
+
 void SimulatedRegister::note(const std::string& text) {
-  if (!transcript_sink_) return;
   Traffic traffic;
   traffic.note = text;
-  transcript_sink_(TranscriptLine(traffic, loop_.now() - start_ms_));
+  transcribe(traffic, MonotonicMicros());
+}
+
+// What crossed the line, in the transcript: a frame from the control at its first byte on the
+// wire (it is received once its last byte is in), bytes to the control once the last of them has
+// been handed over.
+void SimulatedRegister::traffic(const Traffic& traffic) {
+  switch (traffic.direction) {
+    case Traffic::Direction::In:
+      transcribe(traffic, serving_at_ - inbound_.wireTime(traffic.bytes.size()));
+      break;
+    case Traffic::Direction::Out:
+      on_the_line_ = traffic;
+      break;
+    case Traffic::Direction::Note:
+      transcribe(traffic, MonotonicMicros());
+      break;
+  }
+}
+
+void SimulatedRegister::stepLeft() {
+  if (!on_the_line_) return;
+  transcribe(*on_the_line_, MonotonicMicros());
+  on_the_line_.reset();
 }
 
 void SimulatedRegister::onMasterReadable() {
@@ -49,19 +88,31 @@ void SimulatedRegister::onMasterReadable() {
     if (presence_watch_) master_watch_->setEnabled(false);
     return;
   }
-  inbound_.push(bytes, loop_.now());
-  pump();
+  const Micros now = MonotonicMicros();
+  inbound_.push(bytes, now);
+  pump(now);
 }
 
 void SimulatedRegister::onPresence() {
   notePresence();
-  pump();
+  pump(MonotonicMicros());
+}
+
+// The alarm serves the moment it was set for, not the moment the loop got to it: the line's
+// schedule does not slip by the time the process took to wake.
+void SimulatedRegister::onAlarm() {
+  const Micros now = MonotonicMicros();
+  const Micros at = std::min(alarm_at_.value_or(now), now);
+  alarm_->clear();
+  alarm_at_.reset();
+  pump(at);
 }
 
 void SimulatedRegister::notePresence() {
   const PseudoTerminal::Presence presence = pty_.readPresence();
   if (presence.last_closed) {
     note("the control closed the line");
+    stepLeft();
     session_.reset();
     inbound_.clear();
     outbound_.clear();
@@ -88,52 +139,68 @@ void SimulatedRegister::writeOut(const Bytes& bytes) {
   unwritten_.erase(unwritten_.begin(), unwritten_.begin() + static_cast<std::ptrdiff_t>(taken));
 }
 
-void SimulatedRegister::pump() {
-  const Millis now = loop_.now();
-  const Bytes received = inbound_.takeDue(now);
-  if (!received.empty()) session_.receive(received, now);
+void SimulatedRegister::pump(Micros at_us) {
+  serving_at_ = at_us;
+  // The session counts whole milliseconds; rounded up, a pause it keeps never ends early.
+  const Millis at_ms = (at_us + 999) / 1000;
+  const Bytes received = inbound_.takeDue(at_us);
+  if (!received.empty()) session_.receive(received, at_ms);
   for (;;) {
-    const Bytes due = outbound_.takeDue(now);
-    if (!due.empty() || !unwritten_.empty()) writeOut(due);
-    if (line_busy_) {
-      if (!outbound_.empty() || outbound_.idleAt() > now) break;
-      line_busy_ = false;
-      session_.lineFree(now);
+    const std::optional<Micros> hand_over = outbound_.nextHandOver(kHandOverBatchUs);
+    if (hand_over && *hand_over <= at_us) {
+      writeOut(outbound_.takeDue(at_us));
+    } else if (!unwritten_.empty()) {
+      writeOut({});
     }
-    const Bytes next = session_.transmit(now);
+    if (line_busy_) {
+      if (!outbound_.empty()) break;
+      line_busy_ = false;
+      stepLeft();
+      session_.lineFree(at_ms);
+    }
+    const Bytes next = session_.transmit(at_ms);
     if (next.empty()) break;
-    outbound_.push(next, now);
+    // The step begins when the line became free, or now if it had been free longer.
+    outbound_.push(next, at_us);
     line_busy_ = true;
   }
-  schedule();
+  schedule(at_us);
 }
 
-void SimulatedRegister::schedule() {
-  std::optional<Millis> next;
-  auto consider = [&next](std::optional<Millis> t) {
+void SimulatedRegister::schedule(Micros at_us) {
+  std::optional<Micros> next;
+  auto consider = [&next](std::optional<Micros> t) {
     if (t && (!next || *t < *next)) next = t;
   };
-  const Millis now = loop_.now();
   // Received bytes go to the session when the last of them is in: a frame is complete then.
-  if (!inbound_.empty()) consider(inbound_.idleAt());
-  // Sent bytes leave in small batches, each when its last byte would have left the wire.
-  if (const std::optional<Millis> due = outbound_.nextDue()) {
-    consider(std::max(*due, now + kPaceQuantumMs));
+  consider(inbound_.lastDue());
+  consider(outbound_.nextHandOver(kHandOverBatchUs));
+  if (!line_busy_) {
+    if (const std::optional<Millis> wake = session_.nextWakeup()) consider(*wake * 1000);
   }
-  if (line_busy_ && outbound_.empty()) consider(outbound_.idleAt());
-  if (!line_busy_) consider(session_.nextWakeup());
-  if (!unwritten_.empty()) consider(now + kWriteRetryMs);
+  if (!unwritten_.empty()) consider(at_us + kWriteRetryUs);
+  if (alarm_) {
+    if (next == alarm_at_) return;
+    alarm_at_ = next;
+    if (next) {
+      alarm_->set(*next);
+    } else {
+      alarm_->clear();
+    }
+    return;
+  }
   if (!next) {
     pump_timer_->stop();
     return;
   }
-  pump_timer_->setInterval(std::max<Millis>(1, *next - now));
+  const Micros wait_us = *next - MonotonicMicros();
+  pump_timer_->setInterval(std::max<Millis>(1, (wait_us + 999) / 1000));
   pump_timer_->start();
 }
 
 void SimulatedRegister::setCondition(Condition condition, bool on) {
   session_.report(model_.setCondition(condition, on, loop_.now()), loop_.now());
-  pump();
+  pump(MonotonicMicros());
 }
 
 void SimulatedRegister::injectErrors(int number, int count) {

@@ -9,7 +9,9 @@
 //   sim.setCondition(Condition::CoverOpen, true);
 //
 // Nothing here blocks: received bytes, the line's pace and the answer gaps are all events
-// and timers of the loop.
+// and timers of the loop. The line is paced to the microsecond (platform/precise_alarm.h): the
+// register adds no time of its own between the last byte of a frame and its ACK, nor between
+// the ACK and the answer, beyond the pause a test asks for.
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +19,7 @@
 #include <string_view>
 
 #include "platform/event_loop.h"
+#include "platform/precise_alarm.h"
 #include "platform/pseudo_terminal.h"
 #include "sim/register_model.h"
 #include "sim/register_session.h"
@@ -61,27 +64,35 @@ class SimulatedRegister {
   void setRecordSink(std::function<void(const std::string&)> sink) {
     record_sink_ = std::move(sink);
   }
-  // Where the transcript lines go (nowhere when not set).
-  void setTranscriptSink(std::function<void(const std::string&)> sink) {
-    transcript_sink_ = std::move(sink);
-  }
+  // Where the transcript lines go (nowhere when not set); the first line notes the monotonic
+  // clock at the transcript's time 0. A frame from the control is timed at its first byte on
+  // the line, bytes to the control once their last byte has been handed over.
+  void setTranscriptSink(std::function<void(const std::string&)> sink);
 
  private:
   void onMasterReadable();
   void onPresence();
+  void onAlarm();
   void notePresence();
-  void pump();
-  void schedule();
+  // Serves the line as it stands at at_us: received bytes whose last bit is in go to the
+  // session, bytes due are handed to the control, the next step goes on the line.
+  void pump(Micros at_us);
+  void schedule(Micros at_us);
   void writeOut(const Bytes& bytes);
+  void stepLeft();
+  void traffic(const Traffic& traffic);
   void note(const std::string& text);
+  void transcribe(const Traffic& traffic, Micros at_us);
 
   static constexpr std::size_t kReadChunk = 4096;
   static constexpr std::size_t kUnwrittenLimit = 1 << 20;
-  static constexpr Millis kWriteRetryMs = 20;
-  static constexpr Millis kPaceQuantumMs = 4;
+  static constexpr Micros kWriteRetryUs = 20'000;
+  // Bytes go to the control in batches, none later than this after it is due; the last byte
+  // of each frame goes exactly when it is due.
+  static constexpr Micros kHandOverBatchUs = 4'000;
 
   EventLoop& loop_;
-  Millis start_ms_;
+  Micros start_us_;
   PseudoTerminal pty_;
   RegisterModel model_;
   RegisterSession session_;
@@ -89,8 +100,14 @@ class SimulatedRegister {
   WirePacer outbound_;
   bool line_busy_ = false;
   Bytes unwritten_;
+  Micros serving_at_ = 0;               // the moment pump() serves
+  std::optional<Traffic> on_the_line_;  // the step being sent: transcribed once it has left
   std::unique_ptr<ReadWatch> master_watch_;
   std::unique_ptr<ReadWatch> presence_watch_;
+  // The pace of the line: a precise alarm where the system has one, else a loop timer.
+  std::unique_ptr<PreciseAlarm> alarm_;
+  std::unique_ptr<ReadWatch> alarm_watch_;
+  std::optional<Micros> alarm_at_;
   std::unique_ptr<Timer> pump_timer_;
   std::function<void(const std::string&)> paper_sink_;
   std::function<void(const std::string&)> record_sink_;

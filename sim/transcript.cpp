@@ -104,10 +104,11 @@ std::string DescribeBytes(const Bytes& bytes, bool from_control) {
   return out;
 }
 
-std::string TranscriptLine(const Traffic& traffic, Millis since_start_ms) {
+std::string TranscriptLine(const Traffic& traffic, Micros since_start_us) {
   char time[32];
-  std::snprintf(time, sizeof time, "%lld.%03lld", static_cast<long long>(since_start_ms / 1000),
-                static_cast<long long>(since_start_ms % 1000));
+  const Micros t = since_start_us > 0 ? since_start_us : 0;
+  std::snprintf(time, sizeof time, "%lld.%06lld", static_cast<long long>(t / 1'000'000),
+                static_cast<long long>(t % 1'000'000));
   switch (traffic.direction) {
     case Traffic::Direction::In:
       return std::string(time) + " < " + DescribeBytes(traffic.bytes, true);
