@@ -46,6 +46,9 @@ inline constexpr std::int32_t PaperOut = 24;
 inline constexpr std::int32_t PaperReplaced = 26;
 inline constexpr std::int32_t Busy = 30;
 inline constexpr std::int32_t Idle = 1001;  // condition cleared, or the queue has drained
+// The port has gone: the device hung up (unplugged, switched off, its other end closed). The
+// port stays dead until the host closes the control and opens it again.
+inline constexpr std::int32_t PortGone = 2004;
 }  // namespace status
 
 // Values of PrinterState.

@@ -84,6 +84,13 @@ class SerialPort {
   // waiting, the line-error codes when the device reports one. Called from the event loop.
   virtual void setEventHandler(std::function<void(int code)> handler) = 0;
 
+  // Called once from the event loop when the device hangs up while the port is open, also
+  // while nobody reads it, so that an idle owner learns at once that its port has gone (it
+  // then closes the port and opens it again when the device is back). A hang-up that a read,
+  // a write or a look at the port meets first shows in hungUp() only. The default port tells
+  // nothing: its owner learns of the hang-up at its next exchange.
+  virtual void setHangUpHandler(std::function<void()> handler) { (void)handler; }
+
   // Line speed given to open(), in bits per second.
   virtual int baud() const = 0;
 };

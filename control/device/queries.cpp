@@ -83,7 +83,7 @@ std::int32_t TmvEcrVelka::GetDate(std::u16string& DateTime) {
 
 std::int32_t TmvEcrVelka::GetData(std::int32_t& DataItem, std::vector<std::int32_t>& /*OptArgs*/,
                                   std::u16string& Data) {
-  std::int32_t code = CheckEntry(entry::GetData, state_, *port_);
+  std::int32_t code = PortChecked(CheckEntry(entry::GetData, state_, *port_));
   Data.clear();
   if (code == result::Success) {
     // The answer of an earlier request is not handed back as this one's.
@@ -97,7 +97,7 @@ std::int32_t TmvEcrVelka::GetData(std::int32_t& DataItem, std::vector<std::int32
 // The answer is handed over once: the next direct command starts from an empty answer.
 std::int32_t TmvEcrVelka::DirectIO(std::int32_t Command, std::int32_t& pData,
                                    std::u16string& pString) {
-  std::int32_t code = CheckEntry(entry::DirectIO, state_, *port_);
+  std::int32_t code = PortChecked(CheckEntry(entry::DirectIO, state_, *port_));
   if (code != result::Success) return code;
   code = Send(ToSingleByte(pString), false);
   if (code != result::Success) return code;
@@ -109,7 +109,7 @@ std::int32_t TmvEcrVelka::DirectIO(std::int32_t Command, std::int32_t& pData,
 
 std::int32_t TmvEcrVelka::DirectIO2(std::int32_t /*Command*/, std::int32_t& /*pData*/,
                                     std::u16string& pString, std::u16string& pOString) {
-  std::int32_t code = CheckEntry(entry::DirectIO, state_, *port_);
+  std::int32_t code = PortChecked(CheckEntry(entry::DirectIO, state_, *port_));
   if (code != result::Success) return code;
   code = Send(ToSingleByte(pString), false);
   if (code != result::Success) return code;

@@ -126,6 +126,7 @@ std::int32_t TmvEcrVelka::TMVOpen(std::u16string& DeviceName) {
       return state_.ResultCode = result::OpenFailed;
     }
     state_.DeviceOpen = true;
+    link_->PortOpened();
     state_.OutputID = 0;
     state_.QueueLast = -1;
     state_.AsyncMode = false;
@@ -133,7 +134,7 @@ std::int32_t TmvEcrVelka::TMVOpen(std::u16string& DeviceName) {
     state_.PrinterState = printer_state::Idle;
     if (state_.TraceOn && !OpenTrace()) return state_.ResultCode = result::OpenFailed;
   }
-  state_.ResultCode = port_->cts() ? result::Success : result::NoRegister;
+  state_.ResultCode = PortChecked(port_->cts() ? result::Success : result::NoRegister);
   return state_.ResultCode;
 }
 
@@ -157,6 +158,11 @@ std::int32_t TmvEcrVelka::ClearError() {
 
 std::int32_t TmvEcrVelka::Send(const std::string& command, bool ForceSync) {
   return link_->SendCommand(command, ForceSync);
+}
+
+std::int32_t TmvEcrVelka::PortChecked(std::int32_t code) {
+  if (code == result::NoRegister) link_->NoteIfPortGone();
+  return code;
 }
 
 bool TmvEcrVelka::OpenTrace() {

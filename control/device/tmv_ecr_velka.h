@@ -162,6 +162,9 @@ class TmvEcrVelka {
   void CloseTrace();
   // Sends one command string through the link's SendCommand.
   std::int32_t Send(const std::string& command, bool ForceSync);
+  // The result of a check that looked at the port: a 107 met because the port has gone is
+  // told of (StatusUpdateEvent) before it is returned.
+  std::int32_t PortChecked(std::int32_t code);
   // Reports an argument or state error of a receipt method: queued as an error entry in
   // asynchronous mode (unless the state was wrong), else stored in ResultCode.
   std::int32_t ReportReceiptError(std::int32_t code);

@@ -64,8 +64,12 @@ std::int32_t RegisterLink::QueueCommand(std::string_view command) {
   return result::Success;
 }
 
+// A port found gone during the exchange is told of before its failure returns, so that the
+// host knows why the command failed.
 std::int32_t RegisterLink::TransmitCommand(std::string_view command, bool ForceSync) {
-  return Transmit(command, ForceSync).result;
+  const std::int32_t outcome = Transmit(command, ForceSync).result;
+  if (outcome != result::Success) NoteIfPortGone();
+  return outcome;
 }
 
 // While a queued command's answer is awaited the line is the register's: a frame sent now
@@ -108,9 +112,8 @@ bool RegisterLink::AwaitAcknowledgement(const Bytes& frame, std::string_view com
     // Only received bytes are discarded: output still on its way would be the control's own.
     port_.discardInput();
     if (!port_.write(frame)) return false;
-    WaitForOutputDrain(frame.size());
 
-    const Millis deadline = StartTimeout(AckWaitFor(command));
+    const Millis deadline = StartTimeout(AckWaitFor(command) + OutputTimeMs(frame.size()));
     Wait(
         [this] {
           if (port_.bytesWaiting() == 0) return false;

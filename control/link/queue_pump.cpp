@@ -75,6 +75,7 @@ void RegisterLink::TransmitEntry(const std::string& entry) {
     }
     return;
   }
+  NoteIfPortGone();
   state_.ResultCode = sent.result;
   state_.ErrorOutID = number;
   std::int32_t ErrorResponse = 0;

@@ -29,39 +29,35 @@ RegisterLink::RegisterLink(ControlState& state, EventLoop& loop, SerialPort& por
   tmrData_->setInterval(link::kQueuedAnswerMs);
   tmrAvvio_->setInterval(link::kQueuePumpMs);
   port_.setEventHandler([this](int code) { OnComm(code); });
+  port_.setHangUpHandler([this] { NoteIfPortGone(); });
 }
 
 RegisterLink::~RegisterLink() {
   port_.setEventHandler(nullptr);
+  port_.setHangUpHandler(nullptr);
 }
 
 // The one shape of every wait: let pending events run, test, and otherwise sleep in the
-// kernel until a byte arrives or a timer is due. A wait for bytes also ends when
-// TimeoutElapsed is set (by tmrTimeout) or the port has gone, and in any case at the
-// deadline, even if a handler stopped tmrTimeout. A wait for the output to drain has no
-// handle to sleep on, so it sleeps for the wire time of what is still pending.
-RegisterLink::WaitEnd RegisterLink::Wait(const std::function<bool()>& done, Millis deadline_ms,
-                                         WakeOn wake) {
-  const bool for_bytes = wake == WakeOn::PortBytes;
+// kernel until a byte arrives or a timer is due. A wait also ends when TimeoutElapsed is set
+// (by tmrTimeout) or the port has gone, and in any case at the deadline, even if a handler
+// stopped tmrTimeout. The blocking step ends when the port's bytes arrive and dispatches what
+// is due before it returns, so a byte is taken up as soon as the kernel has it.
+RegisterLink::WaitEnd RegisterLink::Wait(const std::function<bool()>& done, Millis deadline_ms) {
+  loop_.processPendingEvents();
   for (;;) {
-    loop_.processPendingEvents();
     if (done()) return WaitEnd::Done;
-    if (for_bytes && state_.TimeoutElapsed) return WaitEnd::TimedOut;
+    if (state_.TimeoutElapsed) return WaitEnd::TimedOut;
     if (PortGone()) {
-      if (for_bytes) state_.TimeoutElapsed = true;
+      state_.TimeoutElapsed = true;
       return WaitEnd::PortGone;
     }
     const Millis left = deadline_ms - loop_.now();
     if (left <= 0) {
-      if (for_bytes) state_.TimeoutElapsed = true;
+      state_.TimeoutElapsed = true;
       return WaitEnd::TimedOut;
     }
-    if (for_bytes) {
-      loop_.waitForEvents(port_.readinessHandle(), left);
-    } else {
-      const Millis step = std::max<Millis>(1, WireTimeMs(port_.outputPending()));
-      loop_.waitForEvents(kNoHandle, std::min(step, left));
-    }
+    // Dispatches what is due (port events and timers included) before it returns.
+    loop_.waitForEvents(port_.readinessHandle(), left);
   }
 }
 
@@ -86,11 +82,21 @@ Millis RegisterLink::WireTimeMs(std::size_t bytes) const {
   return (bits + baud - 1) / baud;
 }
 
-// The acknowledgement wait counts from the moment the frame has left the port: at 9600 baud
-// a frame of 1010 bytes takes over a second on the wire.
-void RegisterLink::WaitForOutputDrain(std::size_t frame_bytes) {
-  const Millis deadline = loop_.now() + 2 * WireTimeMs(frame_bytes) + link::kOutputDrainSlackMs;
-  Wait([this] { return port_.outputPending() == 0; }, deadline, WakeOn::OutputDrained);
+// How long a frame just written takes to leave the port: at 9600 baud a frame of 1010 bytes
+// takes over a second on the wire, and the acknowledgement wait counts from its end. The wait
+// for the acknowledgement starts at once (it cannot come before the frame has left, and nothing
+// is gained by sleeping apart), longer by this much: the wire time of what the port still
+// holds, at least that of the frame, at most twice that and kOutputDrainSlackMs.
+Millis RegisterLink::OutputTimeMs(std::size_t frame_bytes) {
+  const Millis frame_ms = WireTimeMs(frame_bytes);
+  const Millis pending_ms = WireTimeMs(port_.outputPending());
+  return std::min(std::max(frame_ms, pending_ms), 2 * frame_ms + link::kOutputDrainSlackMs);
+}
+
+void RegisterLink::NoteIfPortGone() {
+  if (!port_.isOpen() || !port_.hungUp() || port_gone_told_) return;
+  port_gone_told_ = true;
+  RaiseStatusUpdate(status::PortGone);
 }
 
 void RegisterLink::RaiseStatusUpdate(std::int32_t status) {

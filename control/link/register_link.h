@@ -54,6 +54,13 @@ class RegisterLink {
   // The verdict byte decided for the last answer judged (ACK or NACK); 0 before any.
   std::uint8_t ReplyByte() const { return reply_byte_; }
 
+  // The port has gone (the device hung up): StatusUpdateEvent with status::PortGone, once for
+  // each time the port is opened. Raised when the port tells of it while nothing is exchanged,
+  // and at the end of any exchange or entry check that met it, before its failure returns.
+  void NoteIfPortGone();
+  // The port has been opened: a hang-up from now on is told again.
+  void PortOpened() { port_gone_told_ = false; }
+
   // Where the asynchronous queue stands.
   enum class QueueState {
     Empty,           // QueueLast is -1
@@ -78,7 +85,6 @@ class RegisterLink {
 
  private:
   enum class WaitEnd { Done, TimedOut, PortGone };
-  enum class WakeOn { PortBytes, OutputDrained };
 
   // Where a transmission left the command's answer.
   enum class AnswerAfterSending {
@@ -103,12 +109,11 @@ class RegisterLink {
   };
 
   // register_link.cpp: timers and the one shape of every wait.
-  WaitEnd Wait(const std::function<bool()>& done, Millis deadline_ms,
-               WakeOn wake = WakeOn::PortBytes);
+  WaitEnd Wait(const std::function<bool()>& done, Millis deadline_ms);
   Millis StartTimeout(Millis interval_ms);
   void StopTimeout();
   bool PortGone() const;
-  void WaitForOutputDrain(std::size_t frame_bytes);
+  Millis OutputTimeMs(std::size_t frame_bytes);
   Millis WireTimeMs(std::size_t bytes) const;
   void RaiseStatusUpdate(std::int32_t status);
   // ErrorEvent with ResultCode, ResultCodeExtended and the output locus; the host may change
@@ -163,6 +168,7 @@ class RegisterLink {
   std::uint8_t reply_byte_ = 0;
   Millis operator_wait_ms_;
   std::function<void(std::int16_t)> keep_sequence_digit_;
+  bool port_gone_told_ = false;
 
   // Asynchronous mode.
   bool answer_awaited_ = false;  // set by the hand-off; see AnswerAwaited()

@@ -130,7 +130,11 @@ struct PosixSerialPort::Impl {
   bool hung_up = false;
   std::string last_error;
   std::function<void(int)> handler;
+  std::function<void()> hang_up_handler;
   std::unique_ptr<ReadWatch> watch;
+  // Bytes wait that no receive event is to announce (threshold 0): the watch, kept for a
+  // hang-up, rests until they are taken, or it would fire for them again and again.
+  bool quiet = false;
   bool has_counters = false;
   serial_icounter_struct counters{};
   // A callback holds a weak copy: expired once the port is destroyed by a handler.
@@ -146,6 +150,8 @@ struct PosixSerialPort::Impl {
   bool openDevice(const std::string& path, int speed_baud);
   void close();
   void markHungUp();
+  void hangUpFound();
+  void takenAll();
   bool hangUpSignalled();
   void updateWatch();
   void onReadable();
@@ -216,6 +222,7 @@ bool PosixSerialPort::Impl::openDevice(const std::string& path, int speed_baud) 
   baud = speed_baud;
   threshold = 0;
   hung_up = false;
+  quiet = false;
   last_error.clear();
   has_counters = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;
   ++generation;
@@ -234,6 +241,7 @@ void PosixSerialPort::Impl::close() {
   }
   fd = -1;
   hung_up = false;
+  quiet = false;
   threshold = 0;
 }
 
@@ -243,6 +251,23 @@ void PosixSerialPort::Impl::markHungUp() {
   last_error = "device hung up: " + device;
   // The descriptor stays readable for ever now; watching it would make the loop spin.
   if (watch) watch->setEnabled(false);
+}
+
+// A hang-up met by the watch: the owner is told, once. It may close or destroy the port.
+void PosixSerialPort::Impl::hangUpFound() {
+  if (hung_up) return;
+  markHungUp();
+  if (hang_up_handler) {
+    auto call = hang_up_handler;  // the handler may replace itself
+    call();
+  }
+}
+
+// Everything waiting has been read or thrown away: the watch may look again.
+void PosixSerialPort::Impl::takenAll() {
+  if (!quiet) return;
+  quiet = false;
+  updateWatch();
 }
 
 // True when the device reports its end and nothing is left to read.
@@ -257,8 +282,12 @@ bool PosixSerialPort::Impl::hangUpSignalled() {
   return ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0;
 }
 
+// Watched while receive events are wanted, and while an owner wants to hear of a hang-up and no
+// unannounced bytes wait.
 void PosixSerialPort::Impl::updateWatch() {
-  const bool wanted = usable() && threshold >= 1 && handler;
+  const bool receiving = threshold >= 1 && handler;
+  const bool hang_up_only = hang_up_handler && !quiet;
+  const bool wanted = usable() && (receiving || hang_up_only);
   if (wanted && !watch) watch = loop.watchReadable(fd, [this] { onReadable(); });
   if (watch) watch->setEnabled(wanted);
 }
@@ -272,17 +301,20 @@ void PosixSerialPort::Impl::onReadable() {
 
   int waiting = 0;
   if (::ioctl(fd, FIONREAD, &waiting) != 0) {
-    if (errno == EIO) markHungUp();
+    if (errno == EIO) hangUpFound();
     return;
   }
   if (waiting > 0) {
     if (threshold >= 1 && handler) {
       auto call = handler;  // the handler may replace itself
       call(kCommEventReceive);
+    } else {
+      quiet = true;
+      updateWatch();
     }
     return;
   }
-  if (hangUpSignalled()) markHungUp();
+  if (hangUpSignalled()) hangUpFound();
 }
 
 // Raises the line-error events whose counters grew; false when a handler destroyed the port.
@@ -337,6 +369,7 @@ Bytes PosixSerialPort::Impl::readAll() {
     if (errno == EIO || errno == ENXIO) markHungUp();
     break;  // EAGAIN: everything waiting has been taken
   }
+  takenAll();
   return out;
 }
 
@@ -425,7 +458,9 @@ bool PosixSerialPort::write(const Bytes& bytes) {
 
 void PosixSerialPort::discardInput() {
   // Input only: flushing output would drop bytes the other side has not read yet.
-  if (impl_->usable()) ::tcflush(impl_->fd, TCIFLUSH);
+  if (!impl_->usable()) return;
+  ::tcflush(impl_->fd, TCIFLUSH);
+  impl_->takenAll();
 }
 
 std::size_t PosixSerialPort::outputPending() {
@@ -460,6 +495,11 @@ NativeHandle PosixSerialPort::readinessHandle() const {
 
 void PosixSerialPort::setEventHandler(std::function<void(int code)> handler) {
   impl_->handler = std::move(handler);
+  impl_->updateWatch();
+}
+
+void PosixSerialPort::setHangUpHandler(std::function<void()> handler) {
+  impl_->hang_up_handler = std::move(handler);
   impl_->updateWatch();
 }
 

@@ -33,6 +33,7 @@ class PosixSerialPort : public SerialPort {
   bool hungUp() const override;
   NativeHandle readinessHandle() const override;
   void setEventHandler(std::function<void(int code)> handler) override;
+  void setHangUpHandler(std::function<void()> handler) override;
   int baud() const override;
 
   // Opens a device by path instead of by port number (tests, tools).

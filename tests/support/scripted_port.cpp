@@ -126,9 +126,14 @@ void ScriptedPort::onWrite(std::function<void(const Bytes& written)> reaction) {
 }
 
 void ScriptedPort::hangUp() {
+  const bool told = !open_ || hung_up_;
   hung_up_ = true;
   incoming_.clear();
   updateWatch();
+  if (!told && hang_up_handler_) {
+    auto handler = hang_up_handler_;  // the handler may replace itself
+    handler();
+  }
 }
 
 void ScriptedPort::signalLineError(int code) {

@@ -35,6 +35,9 @@ class ScriptedPort : public SerialPort, private VirtualSource {
   bool hungUp() const override { return hung_up_; }
   NativeHandle readinessHandle() const override;
   void setEventHandler(std::function<void(int code)> handler) override;
+  void setHangUpHandler(std::function<void()> handler) override {
+    hang_up_handler_ = std::move(handler);
+  }
   int baud() const override { return baud_; }
 
   // The register's side.
@@ -54,7 +57,9 @@ class ScriptedPort : public SerialPort, private VirtualSource {
   // Conditions a test can set.
   void setCts(bool asserted) { cts_ = asserted; }
   void failNextOpen(const std::string& why) { fail_open_ = why; }
-  void hangUp();                   // the device goes away
+  // The device goes away; an open port tells its hang-up handler at once, as a real port tells
+  // it from the loop.
+  void hangUp();
   void signalLineError(int code);  // raises the port event with a line-error code
   // Output takes this long to leave the port after each write (outputPending > 0 meanwhile,
   // falling in proportion to the time left).
@@ -94,6 +99,7 @@ class ScriptedPort : public SerialPort, private VirtualSource {
   std::vector<Written> written_;
   std::function<void(const Bytes&)> reaction_;
   std::function<void(int)> handler_;
+  std::function<void()> hang_up_handler_;
   std::unique_ptr<ReadWatch> watch_;
 };
 
