@@ -22,8 +22,26 @@ std::optional<std::string> CommandFileFinder::FindCommandFile(const std::string&
   return std::nullopt;
 }
 
+void CommandFileFinder::NoteMovedIn(const std::string& path) {
+  const std::optional<FileIdentity> identity = EntryIdentityOf(path);
+  if (!identity) return;
+  std::erase_if(moved_in_, [&](const MovedIn& m) { return m.path == path; });
+  if (moved_in_.size() >= kMaxMovedIn) moved_in_.pop_front();
+  moved_in_.push_back({path, *identity});
+}
+
+bool CommandFileFinder::TakeMovedIn(const std::string& path, const FileIdentity& now) {
+  const auto it = std::find_if(moved_in_.begin(), moved_in_.end(),
+                               [&](const MovedIn& m) { return m.path == path; });
+  if (it == moved_in_.end()) return false;
+  const bool same = it->identity == now;
+  moved_in_.erase(it);
+  return same;
+}
+
 bool CommandFileFinder::WaitUntilSettled(const std::string& path) {
   std::optional<FileIdentity> seen = EntryIdentityOf(path);
+  if (seen && TakeMovedIn(path, *seen)) return true;
   Millis waited = 0;
   while (seen) {
     const Millis quiet = MillisSinceModified(*seen);

@@ -8,12 +8,15 @@
 //   is taken once it has been left alone for kSettleMs, judged by its modification time. A
 //   file written longer ago than that (the usual case) is taken at once, with no delay; a
 //   younger one is waited for, with events running, and looked at again; one that keeps
-//   changing for kSettleLimitMs is left for the next tick.
+//   changing for kSettleLimitMs is left for the next tick. A file the folder watch saw renamed
+//   in is whole at once (a rename is atomic) and is taken without waiting, as long as it is
+//   still the version that arrived.
 // - A file that was processed but could not be deleted is passed over for as long as it
 //   stays as it was (same file, size, time and content), so its lines are never sent twice,
 //   also across restarts (the job journal keeps it); when the point-of-sale program writes it
 //   anew, it is a new job.
 // Only regular files are jobs: a symbolic link is never followed, wherever it points.
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,13 +46,29 @@ class CommandFileFinder {
   // Leaves the file for the next tick.
   void Defer(const std::string& path) { deferred_.push_back(path); }
 
+  // The file was renamed into the folder just now: whole as it is, it need not settle. At
+  // most kMaxMovedIn such files are remembered (the oldest is forgotten first; it then
+  // settles as any other).
+  void NoteMovedIn(const std::string& path);
+  // Forgets them all (the folder watch lost notices, or the folder changed).
+  void ForgetMovedIn() { moved_in_.clear(); }
+
+  static constexpr std::size_t kMaxMovedIn = 4096;
+
  private:
+  struct MovedIn {
+    std::string path;
+    FileIdentity identity;
+  };
   bool WaitUntilSettled(const std::string& path);
+  // The file is still the version that was renamed in; the note is used up either way.
+  bool TakeMovedIn(const std::string& path, const FileIdentity& now);
 
   EventLoop& loop_;
   Millis settle_ms_;
   JobJournal* journal_;
   std::vector<std::string> deferred_;
+  std::deque<MovedIn> moved_in_;
 };
 
 }  // namespace velka::server

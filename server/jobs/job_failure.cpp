@@ -47,21 +47,28 @@ JobProcessor::LineResult JobProcessor::JudgeFailure(LineResult failed) {
 
 // The job failed: a receipt it opened and left open would take the next job's sales. Sent only
 // when the register had no document open before the job and is ready now (a register that
-// still holds a line for the operator would hold the cancel too).
-void JobProcessor::CancelJobReceipt() {
-  if (!CancelReceiptOnFailure(settings_.CancelReceiptOnFailure)) return;
+// still holds a line for the operator would hold the cancel too). When the link goes away
+// before the register could be asked, or while the cancel was on its way, the recovery asks
+// again once it is back.
+bool JobProcessor::CancelJobReceipt() {
+  if (!CancelReceiptOnFailure(settings_.CancelReceiptOnFailure)) return true;
   const RunningJob& job = *job_;
-  if (!job.before || job.before->document != DocumentState::None || !job.sent_receipt_line) return;
-  if (job.cancel_tried) return;
+  if (!job.before || job.before->document != DocumentState::None || !job.sent_receipt_line) {
+    return true;
+  }
+  if (job.cancel_tried) return true;
   if (!job_->after) job_->after = AskReceiptStatus();
+  if (LinkLostDuringJob()) return false;
   const std::optional<ReceiptStatus>& now = job_->after;
-  if (!now || !now->ready || !now->receiptOpen()) return;
+  if (!now || !now->ready || !now->receiptOpen()) return true;
   std::int32_t pData = 0;
   std::string line = kCancelLine;
   const std::int32_t code = control_.DirectIO(0, pData, line);
+  if (code != result::Success && LinkLostDuringJob()) return false;
   LogCancel(code, code == result::Extended ? control_.ResultCodeExtended() : 0);
   job_->cancel_tried = true;
   job_->after.reset();
+  return true;
 }
 
 // "dd/mm/yyyy hh:mm;Cancel=<result>;<job file name>", with ";Err.Esteso=" for a 114.

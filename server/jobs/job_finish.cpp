@@ -11,6 +11,30 @@
 
 namespace velka::server {
 
+void JobProcessor::EndOrSetAside(const LineResult& last) {
+  if (last.interrupted) {
+    SetAside(last);
+  } else {
+    FinishJob(last);
+  }
+}
+
+// The link went away in the middle of the job: it is not judged now, the journal holds it as a
+// crash would have left it, and the recovery completes it once the register answers again
+// (job_recovery.cpp): the register's status decides what the lines did, and nothing is sent
+// twice. A line that the control did not send because the port had gone (107) is known not
+// sent: the journal says so, or the recovery could not tell that from a line lost in flight.
+void JobProcessor::SetAside(const LineResult& last) {
+  JobRecord& record = *journal_.state().job;
+  if (last.code == result::NoRegister && last.row != 0 && record.in_flight == last.row) {
+    record.in_flight = 0;
+    journal_.Write(JournalWrite::Durable);
+  }
+  recovery_pending_ = true;
+  reservation_.release();
+  job_.reset();
+}
+
 void JobProcessor::FinishJob(const LineResult& last) {
   JobRecord& record = *journal_.state().job;
   if (record.stage != JobRecord::Stage::Decided) {
@@ -32,7 +56,10 @@ void JobProcessor::CompleteDecided(bool result_missing, bool file_still_there) {
   const bool read = job.content.status == CommandFileContent::Status::Read ||
                     job.content.status == CommandFileContent::Status::TooLarge;
   if (record.code != result::Success) {
-    CancelJobReceipt();
+    if (!CancelJobReceipt()) {
+      SetAside({});  // decided: the recovery reports it, and cancels what is still open
+      return;
+    }
     if (result_missing) {
       display_.ShowJobFailure(MessageText(settings_.LanguageOffset, record.code));
       if (file_still_there && read) {

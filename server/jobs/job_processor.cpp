@@ -79,8 +79,9 @@ std::string JobProcessor::MessageFor(std::int32_t result_code) const {
 JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete_after) {
   JobOutcome outcome;
   // One job at a time: the journal follows one job. A job asked for while another waits for
-  // the register (the window holds its commands until then) is not started.
-  if (job_) {
+  // the register (the window holds its commands until then), or while the journal holds one
+  // that the recovery has still to complete, is not started.
+  if (job_ || recovery_pending_) {
     outcome.not_started = true;
     return outcome;
   }
@@ -95,7 +96,7 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
   const bool readable = job.content.status != CommandFileContent::Status::Unreadable;
   const LineResult refusal = RefusalOf(job.content);
   if (!StartJob(std::move(job), refusal)) {
-    ShowHeldJob(path);
+    if (!LinkLost()) ShowHeldJob(path);
     outcome.not_started = true;
     return outcome;
   }
@@ -106,7 +107,8 @@ JobOutcome JobProcessor::ProcessCommandFile(const std::string& path, bool delete
   job_->answers = answers_.EndJob();
   data_.Close();
   const std::optional<FileIdentity> read_version = job_->content.file;
-  FinishJob(last);
+  EndOrSetAside(last);
+  if (recovery_pending_) return outcome;  // set aside: its file waits for the recovery
   if (delete_after && !readable) outcome.kept = EntryIdentityOf(path);
   if (delete_after && readable && read_version && EntryIdentityOf(path) == read_version) {
     outcome.kept = read_version;
@@ -141,8 +143,11 @@ JobProcessor::LineResult JobProcessor::SendLines(std::int32_t from_row) {
     const LineClass kind = ClassOfLine(line);
     if (kind == LineClass::Receipt || kind == LineClass::Message) job_->sent_receipt_line = true;
     last = SendLine(row, line);
-    if (last.code != result::Success) last = JudgeFailure(last);
-    if (last.code != result::Success) break;
+    if (last.code != result::Success && !LinkLostDuringJob()) last = JudgeFailure(last);
+    if (last.code != result::Success) {
+      last.interrupted = LinkLostDuringJob();
+      break;
+    }
     NoteAnswered(row, role);
   }
   return last;

@@ -40,6 +40,13 @@
 // with a log line of its own. A line the register holds for the operator (cover open, paper
 // out) is never sent again: the control waits OperatorWaitMinutes for the condition to clear;
 // when the register still holds it after that, the job ends with OutcomeUnknown (120).
+//
+// The link going away (the register's port hung up: setLinkLost) is no failure of the job.
+// A job that meets it before its first line stays in the folder untouched; one that meets it
+// later is set aside as a crash would leave it, its journal unchanged, and the recovery
+// completes it from the register's status once the link is back (before any other job), so
+// that nothing of it is sent twice. A job started while the link was already down (the stop
+// file at shutdown, a document sent by the operator) fails as the control reports.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -78,8 +85,8 @@ inline constexpr std::int64_t kResultReserveBytes = 8 * 1024;
 struct JobOutcome {
   // The command file was processed but is still there: pass it over while it is unchanged.
   std::optional<FileIdentity> kept;
-  // The job could not start (its result or the journal cannot be written): it is still there,
-  // untouched; try it again at a later tick.
+  // The job could not start (its result or the journal cannot be written, or the link went
+  // away): it is still there, untouched; try it again at a later tick.
   bool not_started = false;
 };
 
@@ -126,6 +133,8 @@ class JobProcessor {
   void RequestClose() { close_requested_ = true; }
   // Called for each "STOP" line (the server forwards it to the window as a close request).
   void setOnStopLine(std::function<void()> on_stop) { on_stop_ = std::move(on_stop); }
+  // Tells whether the register's link has gone (its port hung up) and is not back yet.
+  void setLinkLost(std::function<bool()> lost) { link_lost_ = std::move(lost); }
 
  private:
   struct LineResult {
@@ -133,6 +142,7 @@ class JobProcessor {
     std::string line;
     std::int32_t code = 0;
     std::int32_t extended = 0;  // ResultCodeExtended right after the line
+    bool interrupted = false;   // the link went away: the job waits for the recovery
   };
   // The job being sent: what was read, and what the register reported before and after.
   struct RunningJob {
@@ -147,6 +157,7 @@ class JobProcessor {
     bool cancel_tried = false;           // the job's receipt has had its cancel
     std::optional<ReceiptStatus> after;  // asked after a failing line
     std::string answers;                 // the lines' answers for the ".OK" (DumpAnswers)
+    bool link_up = true;                 // the link was up when the job started
   };
   // How a job interrupted by a crash goes on.
   struct Resumption {
@@ -177,10 +188,16 @@ class JobProcessor {
 
   // job_failure.cpp
   LineResult JudgeFailure(LineResult failed);
-  void CancelJobReceipt();
+  // False when the link went away before the receipt could be judged or cancelled.
+  bool CancelJobReceipt();
   void LogCancel(std::int32_t code, std::int32_t extended);
 
   // job_finish.cpp
+  bool LinkLost() const { return link_lost_ && link_lost_(); }
+  // The link went away while this job was running (it was up at its start).
+  bool LinkLostDuringJob() const { return job_ && job_->link_up && LinkLost(); }
+  void EndOrSetAside(const LineResult& last);
+  void SetAside(const LineResult& last);
   void FinishJob(const LineResult& last);
   void CompleteDecided(bool result_missing, bool file_still_there);
   bool RemoveReadVersion();
@@ -208,6 +225,7 @@ class JobProcessor {
   bool close_requested_ = false;
   bool recovery_pending_ = false;
   std::function<void()> on_stop_;
+  std::function<bool()> link_lost_;
   AnswerDumps answers_;
   std::optional<RunningJob> job_;
   ReservedFile reservation_;

@@ -74,6 +74,7 @@ void JobProcessor::ReloadJob(const JobRecord& record) {
   job.base = record.base;
   job.content = ReadCommandFile(job.path, {.follow_links = !job.delete_after});
   job.file_matches = job.content.identity && SameJob(*job.content.identity, record.job);
+  job.link_up = !LinkLost();
   job.before = ParseReceiptStatus(record.status_before);
   static const std::vector<std::string> kNoLines;
   const std::vector<std::string>& lines = job.file_matches ? job.content.lines : kNoLines;
@@ -127,7 +128,7 @@ void JobProcessor::RecoverRunning(const ReceiptStatus& now) {
       job_->after.reset();
       const LineResult last = SendLines(next.row);
       data_.Close();
-      FinishJob(last);
+      EndOrSetAside(last);
       return;
     }
     case Resumption::Kind::CancelAndRestart:
@@ -181,10 +182,19 @@ void JobProcessor::RestartAfterCancel(std::int32_t from_row, bool cancel_needed)
     std::int32_t pData = 0;
     std::string line = kCancelLine;
     const std::int32_t code = control_.DirectIO(0, pData, line);
+    // Gone on its way: the journal says the cancel was sent; the next recovery looks again.
+    if (code != result::Success && LinkLostDuringJob()) {
+      SetAside({});
+      return;
+    }
     LogCancel(code, code == result::Extended ? control_.ResultCodeExtended() : 0);
   }
   job_->cancel_tried = true;
   job_->after = AskReceiptStatus();
+  if (!job_->after && LinkLostDuringJob()) {
+    SetAside({});
+    return;
+  }
   if (!job_->after || job_->after->receiptOpen()) {
     FinishUnknown(record.answered + 1);
     return;
@@ -201,7 +211,7 @@ void JobProcessor::RestartAfterCancel(std::int32_t from_row, bool cancel_needed)
   journal_.Write(JournalWrite::Durable);
   const LineResult last = SendLines(from_row);
   data_.Close();
-  FinishJob(last);
+  EndOrSetAside(last);
 }
 
 void JobProcessor::FinishUnknown(std::int32_t row) {

@@ -1,5 +1,8 @@
 #include "server/jobs/job_server.h"
 
+#include <utility>
+
+#include "automation/result_codes.h"
 #include "server/jobs/data_download.h"
 #include "server/jobs/job_processor.h"
 #include "server/jobs/operator_view.h"
@@ -8,6 +11,9 @@
 namespace velka::server {
 
 namespace {
+
+// What a job in progress held back runs this soon after it, back in the loop.
+constexpr Millis kSoonMs = 1;
 
 // Counts a job in progress for the time it is sent and reported.
 class JobCount {
@@ -29,9 +35,15 @@ JobServer::JobServer(JobServerEnvironment environment)
       journal_(env_.program_folder + "/" + env_.log_name + kJournalExtension),
       finder_(*env_.loop, env_.settle_ms, &journal_) {
   tmr_file_ = env_.loop->createTimer([this] { Tick(); });
+  tmr_soon_ = env_.loop->createTimer([this] { OnSoonTimer(); });
+  tmr_soon_->setInterval(kSoonMs);
+  tmr_reopen_ = env_.loop->createTimer([this] { ReopenLink(); });
 }
 
 JobServer::~JobServer() {
+  StopWatchingFolder();
+  tmr_reopen_.reset();
+  tmr_soon_.reset();
   tmr_file_.reset();
   if (control_) control_->setEvents(nullptr);
   processor_.reset();
@@ -56,6 +68,7 @@ JobServer::StartResult JobServer::Start() {
   processor_ = std::make_unique<JobProcessor>(settings_, env_.log_name, *control_, display_, *data_,
                                               *env_.loop, env_.clock, journal_);
   processor_->setOnStopLine([this] { RequestClose(); });
+  processor_->setLinkLost([this] { return !linkUp(); });
   if (close_requested_) processor_->RequestClose();
   control_->setEvents(this);
 
@@ -69,14 +82,20 @@ JobServer::StartResult JobServer::Start() {
 
   display_.ShowRegisterFrame(settings_.Port);
   display_.ShowTray();
-  processor_->Recover();
-  start_file_waits_ = processor_->recoveryPending();
-  if (!start_file_waits_) {
-    processor_->ProcessCommandFile(env_.program_folder + "/" + kStartFileName, false);
+  {
+    JobCount counted(jobs_in_progress_);
+    processor_->Recover();
+    start_file_waits_ = processor_->recoveryPending();
+    if (!start_file_waits_) {
+      processor_->ProcessCommandFile(env_.program_folder + "/" + kStartFileName, false);
+    }
   }
   tmr_file_->setInterval(PollingPeriodMs(settings_.Frequence));
   tmr_file_->start();
   running_ = true;
+  WatchInputFolder();
+  // A port that went away during the start-up, or a job dropped meanwhile.
+  tmr_soon_->start();
   return StartResult::Running;
 }
 
@@ -84,7 +103,14 @@ void JobServer::Shutdown() {
   if (!running_) return;
   running_ = false;
   tmr_file_->stop();
-  processor_->ProcessCommandFile(env_.program_folder + "/" + kStopFileName, false);
+  StopWatchingFolder();
+  // The register may be back and the next try not due yet: the stop file gets one more chance.
+  if (link_down_) OpenControl();
+  StopKeepingLink();
+  {
+    JobCount counted(jobs_in_progress_);
+    processor_->ProcessCommandFile(env_.program_folder + "/" + kStopFileName, false);
+  }
   control_->TMVClose();
   data_->Close();
   display_.HideTray();
@@ -103,25 +129,63 @@ bool JobServer::closeRequested() const {
 }
 
 void JobServer::Tick() {
-  if (jobInProgress()) return;  // the timer keeps running: the next period tries again
+  if (jobInProgress() || offline_) {
+    tick_wanted_ = true;  // once the tick or job in progress has ended
+    return;
+  }
   JobCount counted(jobs_in_progress_);
   tmr_file_->stop();
+  // Watched first: a job dropped while the folder is listed is not missed.
+  WatchInputFolder();
+  do {
+    tick_wanted_ = false;
+    if (linkUp()) RunJobs();
+  } while (tick_wanted_ && linkUp() && running_ && !closeRequested());
+  TakeLinkDownIfGone();
+  if (running_ && !closeRequested()) tmr_file_->start();
+}
+
+void JobServer::RequestTick() {
+  if (!running_ || closeRequested() || tmr_file_->interval() <= 0) return;
+  if (jobInProgress() || offline_) {
+    tick_wanted_ = true;
+    return;
+  }
+  Tick();
+}
+
+void JobServer::RunJobs() {
   if (processor_->recoveryPending()) processor_->Recover();
   if (!processor_->recoveryPending() && start_file_waits_) {
     start_file_waits_ = false;
     processor_->ProcessCommandFile(env_.program_folder + "/" + kStartFileName, false);
   }
   finder_.BeginTick();
-  while (!closeRequested() && !processor_->recoveryPending()) {
+  while (!closeRequested() && !processor_->recoveryPending() && linkUp()) {
     std::optional<std::string> path = finder_.FindCommandFile(settings_.DirectoryInput);
     if (!path) break;
     // A job that cannot start now is tried again at the next tick.
     if (processor_->ProcessCommandFile(*path, true).not_started) finder_.Defer(*path);
   }
-  if (running_ && !closeRequested()) tmr_file_->start();
+}
+
+void JobServer::RequestTickSoon() {
+  tick_wanted_ = true;
+  if (!tmr_soon_->isActive()) tmr_soon_->start();
+}
+
+void JobServer::OnSoonTimer() {
+  tmr_soon_->stop();
+  if (jobInProgress() || offline_) return;  // the job's end comes back here
+  TakeLinkDownIfGone();
+  if (std::exchange(tick_wanted_, false)) RequestTick();
 }
 
 void JobServer::StatusUpdateEvent(std::int32_t Status) {
+  if (Status == status::PortGone) {
+    PortGone();
+    return;
+  }
   display_.StatusUpdateEvent(Status);
 }
 
@@ -137,14 +201,20 @@ void JobServer::ReceiveDataEvent(const std::string& pString) {
 // The operator's commands.
 
 void JobServer::SendDocument(const std::string& path) {
-  JobCount counted(jobs_in_progress_);
-  processor_->ProcessCommandFile(path, false);
+  {
+    JobCount counted(jobs_in_progress_);
+    processor_->ProcessCommandFile(path, false);
+  }
+  if (link_gone_ || tick_wanted_) tmr_soon_->start();
 }
 
 std::int32_t JobServer::Reconfigure(const std::function<void(ServerSettings&)>& edit) {
   tmr_file_->stop();
+  StopKeepingLink();
+  offline_ = true;
   control_->TMVClose();
   edit(settings_);
+  offline_ = false;
   display_.setLanguageOffset(settings_.LanguageOffset);
   display_.ApplyCaptions();
   control_->setTMVHighSpeed(false);
@@ -154,7 +224,11 @@ std::int32_t JobServer::Reconfigure(const std::function<void(ServerSettings&)>& 
   if (opened != 0) return opened;
   display_.ShowRegisterFrame(settings_.Port);
   tmr_file_->setInterval(PollingPeriodMs(settings_.Frequence));
-  if (running_ && !closeRequested()) tmr_file_->start();
+  if (running_ && !closeRequested()) {
+    tmr_file_->start();
+    WatchInputFolder();
+    if (tick_wanted_) tmr_soon_->start();
+  }
   return opened;
 }
 
@@ -162,6 +236,8 @@ void JobServer::EndAtOnce() {
   running_ = false;
   ended_at_once_ = true;
   tmr_file_->stop();
+  StopWatchingFolder();
+  StopKeepingLink();
   RequestClose();
 }
 

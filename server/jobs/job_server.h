@@ -14,11 +14,27 @@
 // A close request (a "STOP" line, SIGTERM, the exit command) is never handled inside the work
 // in progress: the job that asked finishes, no further command file is taken, and the host
 // calls Shutdown once control is back in its event loop.
+//
+// A dropped job starts at once: the input folder is watched (platform/folder_watch.h) beside
+// tmrFile, and a command file closed after writing or renamed in asks for a tick. Ticks never
+// overlap: one asked for while a job is being sent (from inside its waits) runs once the
+// current tick has ended. tmrFile stays as the fallback: a folder that cannot be watched
+// (missing, a network share, no watch on the system), notices lost to an overflow; the watch is
+// set up again at each tick once the folder is there. With a Frequence of 0 neither polls.
+//
+// The link (job_server_link.cpp): when the control reports its port gone (StatusUpdateEvent
+// status::PortGone), the server takes the link down once the work in progress has returned:
+// TMVClose, lblStato shows message 572, no job is taken (jobs wait in the folder untouched).
+// It opens the control again by Port (the ports folder's name is looked up at each TMVOpen)
+// kFirstReopenMs later, then at doubling intervals up to kLongestReopenMs, until TMVOpen
+// succeeds: lblStato shows text 554 again and the waiting jobs run at once, the job that the
+// link's end interrupted first (JobProcessor: the recovery completes it).
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/event_loop.h"
+#include "platform/folder_watch.h"
 #include "platform/local_time.h"
 #include "server/jobs/command_file_finder.h"
 #include "server/jobs/job_journal.h"
@@ -41,6 +57,12 @@ inline constexpr char kJournalExtension[] = ".journal";
 
 // Makes the hosted control; null, with the reason in error, when it cannot be made.
 using RegisterControlFactory = std::function<std::unique_ptr<RegisterControl>(std::string& error)>;
+// Watches a folder; null when it cannot be watched.
+using FolderWatchFactory = std::function<std::unique_ptr<FolderWatch>(const std::string& folder)>;
+
+// The link's reopening: the first try after it went down, and the longest interval between two.
+inline constexpr Millis kFirstReopenMs = 1000;
+inline constexpr Millis kLongestReopenMs = 30000;
 
 struct JobServerEnvironment {
   std::string program_folder;  // no trailing "/"
@@ -53,6 +75,8 @@ struct JobServerEnvironment {
   // The site the control is created with: given the settings' operator wait before
   // create_control runs. Null: a control made without one.
   ServerControlSite* site = nullptr;
+  // Empty: the system's folder watch.
+  FolderWatchFactory watch_folder;
 };
 
 class JobServer : public RegisterControlEvents {
@@ -75,6 +99,11 @@ class JobServer : public RegisterControlEvents {
 
   // tmrFile: every waiting command file, one after the other.
   void Tick();
+  // A tick now, or once the tick or job in progress has ended (never nested inside it).
+  void RequestTick();
+
+  // The control's port is open and has not been reported gone.
+  bool linkUp() const { return !link_gone_ && !link_down_; }
 
   // Why the control could not be made or opened, for the operator (after CannotOpen).
   const std::string& startFailure() const { return start_failure_; }
@@ -109,6 +138,24 @@ class JobServer : public RegisterControlEvents {
   void ReceiveDataEvent(const std::string& pString) override;
 
  private:
+  void RunJobs();
+  // A tick once back in the loop, outside the callback that asks for it.
+  void RequestTickSoon();
+  // Runs what was asked while a job was in progress, once back in the loop.
+  void OnSoonTimer();
+
+  // job_server_link.cpp
+  void PortGone();
+  void TakeLinkDownIfGone();
+  void ReopenLink();
+  bool OpenControl();
+  void StopKeepingLink();
+
+  // job_server_watch.cpp
+  void WatchInputFolder();
+  void StopWatchingFolder();
+  void OnFolderChanges();
+
   JobServerEnvironment env_;
   SingleInstanceLock lock_;
   ServerSettings settings_;
@@ -119,12 +166,22 @@ class JobServer : public RegisterControlEvents {
   std::unique_ptr<DataDownload> data_;
   std::unique_ptr<JobProcessor> processor_;
   std::unique_ptr<Timer> tmr_file_;
+  std::unique_ptr<Timer> tmr_soon_;    // what a job in progress held back
+  std::unique_ptr<Timer> tmr_reopen_;  // the link's reopening
   std::string start_failure_;
   bool close_requested_ = false;
   bool running_ = false;
   int jobs_in_progress_ = 0;
   bool ended_at_once_ = false;
   bool start_file_waits_ = false;  // for the recovery
+  bool tick_wanted_ = false;       // asked for while a job was in progress
+  bool offline_ = false;           // "Configure...": the port closed, no tick
+  bool link_gone_ = false;         // the port was reported gone: take the link down
+  bool link_down_ = false;         // the control closed, being opened again
+  Millis reopen_ms_ = kFirstReopenMs;
+  std::unique_ptr<FolderWatch> folder_watch_;
+  std::unique_ptr<ReadWatch> folder_notices_;
+  std::string watched_folder_;
 };
 
 }  // namespace velka::server

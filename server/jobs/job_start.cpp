@@ -24,7 +24,15 @@ bool JobProcessor::StartJob(RunningJob job, const LineResult& refusal) {
   }
   const CommandFileContent& content = job.content;
   const bool sendable = refusal.code == result::Success;
-  if (sendable && JobPlan::HasReceiptLines(content.lines)) job.before = AskReceiptStatus();
+  job.link_up = !LinkLost();
+  if (sendable && JobPlan::HasReceiptLines(content.lines)) {
+    job.before = AskReceiptStatus();
+    // The port went away meanwhile: nothing of the job has been sent, it waits untouched.
+    if (job.link_up && LinkLost()) {
+      reservation_.release();
+      return false;
+    }
+  }
   job.plan.emplace(content.lines, job.before ? std::optional(job.before->document) : std::nullopt);
 
   JobRecord record;

@@ -59,6 +59,11 @@ bool HighSpeedSelected(std::string_view baud_rate) {
 }
 
 Millis PollingPeriodMs(std::string_view frequence) {
+  // A period shorter than the shortest is taken as that; 0 and less still never poll.
+  if (const double seconds = Val(frequence);
+      seconds > 0 && seconds * 1000.0 < kMinPollingPeriodMs) {
+    return kMinPollingPeriodMs;
+  }
   return RoundedProduct(frequence, 1000.0, kMaxPollingPeriodMs);
 }
 

@@ -21,6 +21,9 @@ inline constexpr std::string_view kDataFileName = "TMVVelkaData.OUT";
 // Polling periods and log limits beyond these are taken as these: a day between two polls,
 // and a log of a terabyte, are far more than any real setting asks for.
 inline constexpr Millis kMaxPollingPeriodMs = 24LL * 60 * 60 * 1000;
+// A shorter polling period is taken as this one: a job dropped into the folder is taken at once
+// anyway where the folder is watched, and polling every millisecond keeps a core busy.
+inline constexpr Millis kMinPollingPeriodMs = 100;
 inline constexpr std::int64_t kMaxLogLimitBytes = 1LL << 40;
 
 struct ServerSettings {
@@ -60,8 +63,8 @@ int LanguageOffsetFor(std::string_view language);
 // True only for "115200" with blanks around it.
 bool HighSpeedSelected(std::string_view baud_rate);
 
-// Frequence seconds as milliseconds (the number at the start of the text, rounded); 0 or less
-// means the polling timer never fires.
+// Frequence seconds as milliseconds (the number at the start of the text, rounded), at least
+// kMinPollingPeriodMs; 0 or less means the polling timer never fires.
 Millis PollingPeriodMs(std::string_view frequence);
 
 // MaxLogDimension kilobytes as bytes.

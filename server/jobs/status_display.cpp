@@ -43,6 +43,12 @@ void StatusDisplay::HideTray() {
   view_.hideTrayIcon();
 }
 
+void StatusDisplay::ShowNotAnswering() {
+  SetStatus(msg::NotAnswering);
+  view_.setTrayIcon(TrayIcon::Error);
+  view_.setTrayToolTip(status_text_);
+}
+
 void StatusDisplay::StatusUpdateEvent(std::int32_t Status) {
   switch (Status) {
     case status::CoverOpen:

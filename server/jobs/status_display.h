@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "automation/result_codes.h"
 #include "server/jobs/operator_view.h"
 
 namespace velka::server {
@@ -27,6 +28,11 @@ class StatusDisplay {
   // The tray icon with the normal picture and tooltip, shown.
   void ShowTray();
   void HideTray();
+
+  // The register's link has gone (its port hung up): lblStato "La stampante non risponde", the
+  // error icon with that text as tooltip. ShowReady: it is back, the idle text.
+  void ShowNotAnswering();
+  void ShowReady() { StatusUpdateEvent(status::Idle); }
 
   // Handlers of the control's events.
   void StatusUpdateEvent(std::int32_t Status);

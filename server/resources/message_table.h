@@ -58,8 +58,9 @@ inline constexpr int CoverClosed = 556;
 inline constexpr int PaperOut = 557;
 inline constexpr int PaperReplaced = 558;
 inline constexpr int Busy = 559;
-inline constexpr int JobWaits = 562;     // a job that cannot start: its files cannot be written
-inline constexpr int GenericError = 70;  // the fall-back for a result code without text
+inline constexpr int JobWaits = 562;      // a job that cannot start: its files cannot be written
+inline constexpr int NotAnswering = 572;  // the register's port has gone
+inline constexpr int GenericError = 70;   // the fall-back for a result code without text
 }  // namespace msg
 
 }  // namespace velka::server
