@@ -259,9 +259,15 @@ class Bench:
         if not wait_until(lambda: os.path.getsize(out.name) > 0, 10):
             sys.exit("velka-sim did not start")
 
-    def stop_sim(self):
-        self.sim.send_signal(signal.SIGTERM)
+    def pull_out(self):
+        """The register's device goes away as a USB adapter pulled out does: the simulator
+        killed, its com<N> link left naming nothing (a pseudo-terminal of another program could
+        otherwise take the freed name)."""
+        self.sim.kill()
         self.sim.wait(10)
+        link = os.path.join(self.env["XDG_CONFIG_HOME"], "TMV SPA", "ports", "com1")
+        os.remove(link)
+        os.symlink(os.path.join(self.root, "unplugged"), link)
 
     def close(self):
         for p in [self.server] + self.sims:
@@ -355,7 +361,7 @@ def pickup(bench, drops, frequence):
 def link_down(bench, down_s, jobs):
     """The register's device goes away and comes back under another name."""
     ok_before, ko_before = bench.results()
-    bench.stop_sim()
+    bench.pull_out()
     time.sleep(0.5)
     cpu_before = cpu_seconds(bench.server.pid)
     staged = [bench.stage(f"Down{n:04d}.txt") for n in range(jobs)]

@@ -260,6 +260,56 @@ TEST_F(PosixSerialPortTest, HangUpIsReportedAndTheLoopDoesNotSpin) {
   EXPECT_EQ(events, 0);
 }
 
+// An owner that reads nothing (threshold 0) still hears of a hang-up, once, from the loop;
+// bytes that nobody announces meanwhile do not keep waking the loop.
+TEST_F(PosixSerialPortTest, HangUpOfAnIdlePortIsToldOnceFromTheLoop) {
+  PosixSerialPort port(loop_);
+  int told = 0;
+  int events = 0;
+  port.setEventHandler([&](int) { ++events; });
+  port.setHangUpHandler([&] { ++told; });
+  auto steps_in = [&](Millis span_ms) {
+    int steps = 0;
+    for (const Millis start = loop_.now(); loop_.now() - start < span_ms; ++steps) {
+      loop_.waitForEvents(kNoHandle, 50);
+    }
+    return steps;
+  };
+  auto wait_told = [&](int count) {
+    const Millis until = loop_.now() + 2000;
+    while (told < count && loop_.now() < until) loop_.waitForEvents(kNoHandle, 100);
+    return told == count;
+  };
+  for (int round = 1; round <= 2; ++round) {
+    ASSERT_TRUE(port.open(kPort, 9600)) << port.lastError();
+    pty_->send({'l', 'a', 't', 'e'});
+    EXPECT_LE(steps_in(150), 4) << round;
+    EXPECT_EQ(port.readAll(), (Bytes{'l', 'a', 't', 'e'}));
+    pty_->close();
+    ASSERT_TRUE(wait_told(round)) << round;
+    EXPECT_TRUE(port.hungUp());
+    EXPECT_LE(steps_in(150), 4) << round;  // nothing watches the dead descriptor
+    EXPECT_EQ(told, round);
+    // Replugged: a new device behind the same link, told again when it goes.
+    port.close();
+    pty_ = std::make_unique<PseudoTerminal>();
+    linkPort(kPort, pty_->slavePath());
+  }
+  EXPECT_EQ(events, 0);
+}
+
+// A hang-up that a look at the port meets first is the looker's to handle.
+TEST_F(PosixSerialPortTest, HangUpMetByAReadIsNotToldAgain) {
+  PosixSerialPort port(loop_);
+  int told = 0;
+  port.setHangUpHandler([&] { ++told; });
+  ASSERT_TRUE(port.open(kPort, 9600)) << port.lastError();
+  pty_->close();
+  ASSERT_TRUE(pump(port, [&] { return port.bytesWaiting() == 0 && port.hungUp(); }));
+  loop_.waitForEvents(kNoHandle, 50);
+  EXPECT_EQ(told, 0);
+}
+
 TEST_F(PosixSerialPortTest, HangUpIsFoundByPollingWithoutReceiveEvents) {
   PosixSerialPort port(loop_);
   ASSERT_TRUE(port.open(kPort, 9600)) << port.lastError();

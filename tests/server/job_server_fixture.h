@@ -42,6 +42,10 @@ class JobServerTest : public ::testing::Test {
     env.clock = [this] { return now; };
     env.settle_ms = settle_ms;
     env.site = site;
+    // No real folder watch on virtual time: a test gives a fake one, or the polling serves.
+    env.watch_folder = [this](const std::string& path) -> std::unique_ptr<FolderWatch> {
+      return watch_folder ? watch_folder(path) : nullptr;
+    };
     std::filesystem::create_directories(folder.home());
     server = std::make_unique<JobServer>(env);
     return server->Start();
@@ -84,6 +88,8 @@ class JobServerTest : public ::testing::Test {
   ServerControlSite* site = nullptr;       // the control's site, when a test gives one
   // Sets up each control made, before the server's start-up uses it.
   std::function<void(FakeRegisterControl&)> prepare;
+  // Makes the watch of the input folder (unset: none).
+  FolderWatchFactory watch_folder;
   std::unique_ptr<JobServer> server;
 };
 

@@ -42,14 +42,17 @@ class FakeRegisterControl : public RegisterControl {
   }
   std::int32_t TMVOpen(const std::string& DeviceName) override {
     calls.push_back("TMVOpen " + DeviceName);
+    is_open = open_result == 0;
     return open_result;
   }
   std::int32_t TMVClose() override {
     calls.push_back("TMVClose");
+    is_open = false;
     return 0;
   }
   std::int32_t DirectIO(std::int32_t Command, std::int32_t& pData, std::string& pString) override {
     calls.push_back("DirectIO " + std::to_string(Command) + " " + pString);
+    if (closed_gives_107 && !is_open) return 107;
     sent.push_back(pString);
     Reply reply = script ? script(pString) : Reply{};
     extended_ = reply.extended;
@@ -66,6 +69,8 @@ class FakeRegisterControl : public RegisterControl {
   std::int32_t DirectIO2(std::int32_t, std::int32_t&, std::string& pString,
                          std::string& pOString) override {
     calls.push_back("DirectIO2 " + pString);
+    if (before_status) before_status(*this);
+    if (closed_gives_107 && !is_open) return 107;
     if (!status_answers.empty()) {
       const std::optional<std::string> next = status_answers.front();
       status_answers.pop_front();
@@ -83,6 +88,11 @@ class FakeRegisterControl : public RegisterControl {
 
   std::function<Reply(const std::string& line)> script;
   std::int32_t open_result = 0;
+  bool is_open = false;
+  // A call on the closed control fails with 107 and sends nothing, as the real one does.
+  bool closed_gives_107 = false;
+  // Runs at the start of each status request (DirectIO2).
+  std::function<void(FakeRegisterControl&)> before_status;
   std::int32_t status_result = 0;
   // A receipt status answer: receipt number 1234 at characters 9 to 12, tail "0042".
   std::string status_answer = "10000000123400000042";

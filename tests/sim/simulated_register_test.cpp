@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/posix/poll_event_loop.h"
 #include "tests/sim/answer_view.h"
@@ -155,6 +157,36 @@ TEST_F(OnPty, TakesAFrameAsReceivedWhenItsLastByteWouldHaveArrived) {
   const auto answer = Answer(control.take(1));
   EXPECT_EQ(answer.kind, 'E');
   EXPECT_EQ(answer.error_number, 19);
+}
+
+// The register adds no time of its own to the wire: a frame's answer is whole once the
+// frame, the ACK and the answer have had their time on the line, not before and hardly after.
+// The transcript times the frame at its first byte and each reply once it has left.
+TEST_F(OnPty, AnswerIsWholeOnceItsWireTimeHasPassed) {
+  start(115200);
+  ControlEnd control(loop, sim->slavePath());
+  ASSERT_TRUE(control.ok());
+  const Bytes frame = EncodeCommandFrame("<</?s", '6');
+  const Micros sent = MonotonicMicros();
+  control.send(frame);
+  ASSERT_TRUE(control.waitFor(Frames(1)));
+  const Micros took = MonotonicMicros() - sent;
+  const Bytes reply = control.take(1);  // the ACK and the answer
+  const auto wire_us = static_cast<Micros>((frame.size() + reply.size()) * 10 * 1'000'000 / 115200);
+  EXPECT_GE(took, wire_us);
+  EXPECT_LT(took, wire_us + 3000) << "wire " << wire_us << " us";
+
+  std::vector<double> at;  // the times of the frame, the ACK and the answer
+  std::istringstream lines(transcript);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" < STX") != std::string::npos || line.find(" > ") != std::string::npos) {
+      at.push_back(std::stod(line));
+    }
+  }
+  ASSERT_EQ(at.size(), 3u) << transcript;
+  EXPECT_GE(at[2] - at[0], static_cast<double>(wire_us) / 1e6) << transcript;
+  EXPECT_LE(at[1], at[2]);
+  EXPECT_NE(transcript.find("# monotonic clock at 0: "), std::string::npos);
 }
 
 TEST_F(OnPty, ClearingTheCoverSendsTheReportOfTheHeldCommand) {
