@@ -7,8 +7,9 @@
 // Exit status: 0 after a normal shutdown (SIGTERM, SIGINT, the exit command, closing the
 // window, or a "STOP" line in a job); 2 when another server runs on the same program folder
 // (message 550); 3 when the control cannot be created or opened (message 551, with the
-// reason). The messages go to standard error, and on a desktop into a message box too. The
-// program reads no command line.
+// reason). The messages go to standard error, and on a desktop into a message box too.
+// --help and --version print and end at once; any other argument ends with status 64
+// (command_line.h).
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -16,12 +17,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "server/jobs/dispatch_register_control.h"
 #include "server/jobs/job_server.h"
 #include "server/jobs/program_folder.h"
 #include "server/resources/message_table.h"
+#include "server/ui/command_line.h"
 #include "server/ui/server_commands.h"
 #include "server/ui/server_face.h"
 
@@ -56,7 +59,8 @@ bool InstallShutdownSignals(int (&fds)[2]) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> end = velka::server::ui::HandleCommandLine(argc, argv)) return *end;
   using velka::server::JobServer;
   int signal_fds[2] = {-1, -1};
   if (!InstallShutdownSignals(signal_fds)) {
