@@ -13,19 +13,19 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 
 #include "platform/pseudo_terminal.h"
 #include "tests/platform/temp_home.h"
+#include "tests/support/ordinary_user.h"
 
 namespace velka {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The account a root test drops to, to be refused as an ordinary user is.
-constexpr uid_t kNobody = 65534;
-constexpr int kChildWaitMs = 10000;
+using testing::AsOrdinaryUser;
+using testing::OrdinaryUser;
+using testing::ReadFromChild;
 
 std::string NameOfUser(uid_t uid) {
   const passwd* entry = ::getpwuid(uid);
@@ -41,41 +41,6 @@ std::string OwnProcessName() {
   std::string name = TempHome::ReadFile("/proc/self/comm");
   while (!name.empty() && name.back() == '\n') name.pop_back();
   return name;
-}
-
-// Reads what the child wrote before it closed its end, waiting at most kChildWaitMs.
-std::string ReadFromChild(int fd) {
-  std::string text;
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, kChildWaitMs) <= 0) break;
-    char buffer[512];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  return text;
-}
-
-// Runs work in a child process as an ordinary user (nobody when the test runs as root) and
-// returns what it printed into the pipe it is given.
-std::string AsOrdinaryUser(const std::function<std::string()>& work) {
-  int out[2];
-  if (::pipe(out) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(out[0]);
-    bool dropped = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 &&
-                                        ::setuid(kNobody) == 0);
-    const std::string text = dropped ? work() : "cannot drop privileges";
-    [[maybe_unused]] ssize_t ignored = ::write(out[1], text.data(), text.size());
-    ::_exit(0);
-  }
-  ::close(out[1]);
-  const std::string text = ReadFromChild(out[0]);
-  ::close(out[0]);
-  ::waitpid(child, nullptr, 0);
-  return text;
 }
 
 class SerialPortDiagnosisTest : public ::testing::Test {
@@ -139,7 +104,7 @@ TEST_F(SerialPortDiagnosisTest, DeviceHeldByAnotherProgramNamesItsProcess) {
     [[maybe_unused]] ssize_t ignored = ::write(ready[1], &state, 1);
     ::close(ready[1]);
     pollfd p{release[0], POLLIN, 0};
-    ::poll(&p, 1, kChildWaitMs);
+    ::poll(&p, 1, 10000);
     ::_exit(0);
   }
   ::close(ready[1]);
@@ -166,7 +131,7 @@ TEST_F(SerialPortDiagnosisTest, PermissionDeniedNamesTheGroupToJoinOrTheOwner) {
                   fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   struct stat device {};
   ASSERT_EQ(::stat(pty.slavePath().c_str(), &device), 0);
-  const std::string user = NameOfUser(::geteuid() == 0 ? kNobody : ::geteuid());
+  const std::string user = NameOfUser(OrdinaryUser());
   const struct {
     mode_t mode;
     std::string group;  // empty: only the owner may

@@ -4,16 +4,14 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "automation/result_codes.h"
 #include "platform/pseudo_terminal.h"
 #include "server/resources/message_table.h"
 #include "tests/server/job_server_fixture.h"
+#include "tests/support/ordinary_user.h"
 
 namespace velka::server {
 namespace {
@@ -128,33 +126,11 @@ TEST(OpenFailureTest, PermissionDeniedAsAnOrdinaryUser) {
   struct stat device {};
   ASSERT_EQ(::stat(pty.slavePath().c_str(), &device), 0);
   ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0060), 0);
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(out[0]);
-    constexpr uid_t kNobody = 65534;
-    const bool dropped = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 &&
-                                              ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
-    const std::string detail =
-        dropped ? OpenFailureDetail("2", result::OpenFailed, kEn) : "cannot drop privileges";
-    [[maybe_unused]] ssize_t ignored = ::write(out[1], detail.data(), detail.size());
-    ::_exit(0);
-  }
-  ::close(out[1]);
-  std::string detail;
-  char buffer[1024];
-  pollfd p{out[0], POLLIN, 0};
-  while (::poll(&p, 1, 10000) > 0) {
-    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    detail.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(out[0]);
-  ::waitpid(child, nullptr, 0);
+  const std::string detail = velka::testing::AsOrdinaryUser(
+      [] { return OpenFailureDetail("2", result::OpenFailed, kEn); });
   ::chmod(pty.slavePath().c_str(), device.st_mode & 07777);
 
-  const passwd* user = ::getpwuid(::geteuid() == 0 ? 65534 : ::geteuid());
+  const passwd* user = ::getpwuid(velka::testing::OrdinaryUser());
   const group* tty = ::getgrgid(device.st_gid);
   ASSERT_TRUE(user && tty);
   EXPECT_EQ(detail, "COM2: permission denied on " + pty.slavePath() + " for the user " +
