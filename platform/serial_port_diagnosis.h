@@ -4,8 +4,9 @@
 // nothing, no permission and the group that has it, another program holding it and which, a
 // device that is no serial port).
 //
-// The diagnosis opens the device for a moment, as a port would, and closes it again: call it
-// only when no port of this process holds the device.
+// The diagnosis opens the device for a moment, as a port would, and closes it again. A device
+// that only this process holds (its own control, whose open failed after the port was taken)
+// counts as no problem of the device.
 #include <string>
 #include <vector>
 

@@ -3,7 +3,6 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -66,13 +65,11 @@ std::vector<DeviceHolder> DeviceHolders(const std::string& path) {
   if (::stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode)) return holders;
   Folder processes = OpenFolder("/proc");
   if (!processes) return holders;
-  const int self = static_cast<int>(::getpid());
   int seen = 0;
   while (dirent* entry = ::readdir(processes.get())) {
     const int pid = ProcessNumber(entry->d_name);
     if (pid == 0) continue;
     if (++seen > kMaxProcesses) break;
-    if (pid == self) continue;
     if (HoldsDevice("/proc/" + std::string(entry->d_name) + "/fd", device.st_rdev)) {
       holders.push_back({pid, ProcessName(pid)});
     }

@@ -9,8 +9,8 @@
 
 namespace velka {
 
-// The holders of the device at path, this process left out; none when path is not a
-// character device. The scan is bounded (processes and descriptors per process).
+// The holders of the device at path, this process among them when it holds it; none when
+// path is not a character device. The scan is bounded (processes and descriptors per process).
 std::vector<DeviceHolder> DeviceHolders(const std::string& path);
 
 }  // namespace velka

@@ -51,6 +51,18 @@ void DescribePermission(PortDiagnosis& d) {
   if ((st.st_mode & kGroupReadWrite) == kGroupReadWrite) d.group = GroupName(st.st_gid);
 }
 
+// Held by another program, unless the only holder is this process (a control of its own that
+// still has the device open).
+void DescribeHolders(PortDiagnosis& d) {
+  std::vector<DeviceHolder> holders = DeviceHolders(d.location.resolved);
+  const int self = static_cast<int>(::getpid());
+  const bool held_here =
+      std::erase_if(holders, [self](const DeviceHolder& h) { return h.pid == self; }) > 0;
+  if (held_here && holders.empty()) return;
+  d.problem = PortProblem::HeldByAnother;
+  d.holders = std::move(holders);
+}
+
 // The problem an open of the device gives, from its error.
 void FromOpenError(PortDiagnosis& d, int error) {
   switch (error) {
@@ -66,8 +78,7 @@ void FromOpenError(PortDiagnosis& d, int error) {
       DescribePermission(d);
       return;
     case EBUSY:
-      d.problem = PortProblem::HeldByAnother;
-      d.holders = DeviceHolders(d.location.resolved);
+      DescribeHolders(d);
       return;
     default:
       d.problem = PortProblem::OtherError;
@@ -76,11 +87,10 @@ void FromOpenError(PortDiagnosis& d, int error) {
   }
 }
 
-// What the open device shows: another program's lock, or no terminal at all.
+// What the open device shows: another's lock, or no terminal at all.
 void FromOpenDevice(PortDiagnosis& d, int fd) {
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    d.problem = PortProblem::HeldByAnother;
-    d.holders = DeviceHolders(d.location.resolved);
+    DescribeHolders(d);
     return;
   }
   termios settings{};

@@ -14,6 +14,8 @@
 
 #include <filesystem>
 
+#include "platform/posix/poll_event_loop.h"
+#include "platform/posix/posix_serial_port.h"
 #include "platform/pseudo_terminal.h"
 #include "tests/platform/temp_home.h"
 #include "tests/support/ordinary_user.h"
@@ -121,6 +123,13 @@ TEST_F(SerialPortDiagnosisTest, DeviceHeldByAnotherProgramNamesItsProcess) {
   EXPECT_EQ(d.holders[0].name, OwnProcessName());
 
   // Once it has gone, the device opens again.
+  EXPECT_EQ(DiagnoseSerialPort(1).problem, PortProblem::None);
+
+  // This process's own port (a control whose open failed after it took the port) is no
+  // other program.
+  PollEventLoop loop;
+  PosixSerialPort own(loop);
+  ASSERT_TRUE(own.openDevice(pty.slavePath(), 9600)) << own.lastError();
   EXPECT_EQ(DiagnoseSerialPort(1).problem, PortProblem::None);
 }
 
