@@ -69,6 +69,12 @@ bool WriteRecord(const std::string& path, const std::string& section, const Reco
     }
   }
   std::error_code ec;
+  // The machine's registration is read by every account, whatever the umask of the one
+  // that wrote it.
+  if (RegisteringForTheMachine()) {
+    fs::permissions(temporary, fs::perms::group_read | fs::perms::others_read,
+                    fs::perm_options::add, ec);
+  }
   fs::rename(temporary, path, ec);
   if (ec) {
     error = "cannot write " + path + ": " + ec.message();
@@ -76,6 +82,15 @@ bool WriteRecord(const std::string& path, const std::string& section, const Reco
     return false;
   }
   return true;
+}
+
+// The folders of the machine's registration, open to every account to read.
+void OpenToEveryone(const std::string& folder) {
+  constexpr fs::perms kReadAndEnter = fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec;
+  std::error_code ignored;
+  fs::permissions(folder, kReadAndEnter, fs::perm_options::add, ignored);
+  fs::permissions(fs::path(folder).parent_path(), kReadAndEnter, fs::perm_options::add, ignored);
 }
 
 // Nothing when the file is missing, too large or unreadable.
@@ -166,6 +181,7 @@ bool WriteClassRegistration(const ClassRegistration& r, std::string& error) {
     error = "cannot create " + folder + ": " + ec.message();
     return false;
   }
+  if (RegisteringForTheMachine()) OpenToEveryone(folder);
   const std::string version =
       std::to_string(r.type_library_major) + "." + std::to_string(r.type_library_minor);
   return WriteRecord(TypeLibFile(folder, r.library_id), "TypeLib",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -96,9 +97,20 @@ TEST_F(Registration, MachineRegistrationServesEveryUserAfterTheirOwn) {
   const fs::path machine = fs::path(home.systemData()) / "TMV SPA" / "classes";
   ::setenv("XDG_DATA_DIRS", (home.systemData() + ":" + home.at("more-data")).c_str(), 1);
   ::setenv("VELKA_REGISTER_SYSTEM", "1", 1);
+  const mode_t umask = ::umask(077);  // an administrator's strict umask
   ASSERT_EQ(RegisterControlLibrary(), hresult::Ok);
+  ::umask(umask);
   ::unsetenv("VELKA_REGISTER_SYSTEM");
   EXPECT_TRUE(fs::exists(machine / "TMVVelka.TmvEcrVelka.progid"));
+  // Every account may read it.
+  for (const fs::path& path : {machine.parent_path(), machine}) {
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::others_exec, fs::perms::others_exec)
+        << path;
+  }
+  for (const fs::directory_entry& file : fs::directory_iterator(machine)) {
+    EXPECT_EQ(file.status().permissions() & fs::perms::others_read, fs::perms::others_read)
+        << file.path();
+  }
   EXPECT_FALSE(fs::exists(classes()));
   EXPECT_TRUE(CreateObject("TMVVelka.TmvEcrVelka")) << CreateObject("TMVVelka.TmvEcrVelka").error;
 
