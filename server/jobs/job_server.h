@@ -76,7 +76,9 @@ class JobServer : public RegisterControlEvents {
   // tmrFile: every waiting command file, one after the other.
   void Tick();
 
-  // Why the control could not be made or opened, for the operator (after CannotOpen).
+  // Why the control could not be made or opened, for the operator (after CannotOpen), in
+  // UTF-8: the port's device and the cause in the language of the settings (open_failure.h),
+  // or why the control could not be made. It also goes to the job log, after message 551.
   const std::string& startFailure() const { return start_failure_; }
   const ServerSettings& settings() const { return settings_; }
   StatusDisplay& display() { return display_; }
@@ -109,6 +111,9 @@ class JobServer : public RegisterControlEvents {
   void ReceiveDataEvent(const std::string& pString) override;
 
  private:
+  // Logs the start-up failure; CannotOpen.
+  StartResult CannotOpen();
+
   JobServerEnvironment env_;
   SingleInstanceLock lock_;
   ServerSettings settings_;
