@@ -41,8 +41,15 @@ int main(int argc, char** argv) {
   }
 
   namespace ui = velka::server::ui;
+  const bool desktop = ui::DesktopPresent();
+  if (desktop && !ui::DesktopReachable()) {
+    std::fputs(
+        "VelkaDriverServer: the desktop named by DISPLAY/WAYLAND_DISPLAY cannot be "
+        "reached; running without a window\n",
+        stderr);
+  }
   const std::unique_ptr<ui::ServerFace> face =
-      ui::DesktopPresent() ? ui::CreateWindowFace() : ui::CreateConsoleFace();
+      desktop && ui::DesktopReachable() ? ui::CreateWindowFace() : ui::CreateConsoleFace();
   velka::EventLoop& loop = face->loop();
   velka::server::ServerControlSite site(loop);
 
