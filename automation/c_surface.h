@@ -238,9 +238,10 @@ VELKA_EXPORT void velka_string_free(VelkaString text);
 VELKA_EXPORT void velka_variant_clear(VelkaVariant* variant);
 
 /* Registration of the library that holds these functions, under
- * $XDG_DATA_HOME/TMV SPA/classes/ (default ~/.local/share): velka_create finds the class by
- * it. Statuses as above; DllCanUnloadNow returns 0 when no object of the library is alive,
- * 1 otherwise. */
+ * $XDG_DATA_HOME/TMV SPA/classes/ (default ~/.local/share), or, with the environment variable
+ * VELKA_REGISTER_SYSTEM set, for the machine under the first folder of $XDG_DATA_DIRS:
+ * velka_create finds the class by it, the user's registration first. Statuses as above;
+ * DllCanUnloadNow returns 0 when no object of the library is alive, 1 otherwise. */
 VELKA_EXPORT VelkaStatus DllRegisterServer(void);
 VELKA_EXPORT VelkaStatus DllUnregisterServer(void);
 VELKA_EXPORT VelkaStatus DllCanUnloadNow(void);

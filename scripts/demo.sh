@@ -60,7 +60,7 @@ echo "== Starting VelkaDriverServer in $VELKA_SERVER_HOME"
 printf '[Parameters]\r\nPort=1\r\nBaudRate=9600\r\nFrequence=1\r\n' >"$VELKA_SERVER_HOME/TMVSERVER.INI"
 "$server_exe" >"$demo/server.out" 2>"$demo/server.err" &
 server_pid=$!
-wait_until 'grep -q "^tray: shown" "$demo/server.out"' 100 || { cat "$demo/server.err"; exit 1; }
+wait_until 'grep -q " tray: shown$" "$demo/server.out"' 100 || { cat "$demo/server.err"; exit 1; }
 
 echo "== Dropping a receipt job into TOSEND/Sale001.txt"
 job="$VELKA_SERVER_HOME/TOSEND/Sale001.txt"

@@ -16,7 +16,7 @@ instrument="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_FLAGS="$instrument" -DCMAKE_CXX_FLAGS="$instrument" \
-  -DVELKA_FUZZ=ON -DVELKA_BENCH=OFF >/dev/null
+  -DVELKA_FUZZ=ON -DVELKA_BENCH=OFF -DVELKA_WERROR=ON >/dev/null
 cmake --build build-fuzz --target velka_fuzz -j2
 
 targets=("$@")

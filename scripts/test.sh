@@ -2,14 +2,15 @@
 # Installs what is missing, builds everything and runs every test.
 #   scripts/test.sh             the normal build, in build/
 #   scripts/test.sh --sanitize  the AddressSanitizer + UndefinedBehaviorSanitizer build, in build-asan/
+# Warnings are errors in both (VELKA_WERROR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 build=build
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKA_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
-  flags=(-DCMAKE_BUILD_TYPE=Debug -DVELKA_SANITIZE=ON -DVELKA_BENCH=OFF)
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DVELKA_SANITIZE=ON -DVELKA_BENCH=OFF -DVELKA_WERROR=ON)
 fi
 cmake -S . -B "$build" "${flags[@]}"
 cmake --build "$build" -j"$(nproc)"

@@ -3,14 +3,14 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/settings_store.h"
+#include "platform/port_map.h"
 
 namespace velka::sim {
 
 namespace fs = std::filesystem;
 
 std::string PortLink::Folder() {
-  return ConfigHome() + "/TMV SPA/ports";
+  return UserPortsFolder();
 }
 
 PortLink::PortLink(int port, const std::string& device) : device_(device) {

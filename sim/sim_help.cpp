@@ -36,6 +36,7 @@ Options:
                          of one command (default 200)
   --clock DDMMYYYYHHMMSS start the register's clock there (default: the computer's clock)
   --help                 this text
+  --version              the version
 Faults at start (the same as the channel commands below):
   --cover-open  --paper-out  --error105  --error N[:COUNT]  --nack N  --noack
   --badbcc N  --pause MS  --silence  --loseack N  --loseanswer N

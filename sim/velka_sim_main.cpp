@@ -69,6 +69,10 @@ std::optional<int> Parse(int argc, char** argv, Arguments& args) {
       std::cout << HelpText();
       return 0;
     }
+    if (option == "--version") {
+      std::cout << "velka-sim " << VELKA_VERSION << "\n";
+      return 0;
+    }
     if (option == "--baud") {
       const std::optional<std::string> v = value();
       if (!v || (*v != "0" && *v != "9600" && *v != "115200")) {

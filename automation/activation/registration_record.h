@@ -1,6 +1,5 @@
 #pragma once
-// The registration of a class, as files under $XDG_DATA_HOME/TMV SPA/classes/ (default
-// ~/.local/share), one "key=value" per line:
+// The registration of a class, as files in a classes folder, one "key=value" per line:
 //
 //   <ProgID>.progid   ProgID, CLSID: the class a programmatic identifier stands for
 //   <CLSID>.class     CLSID, Name, ProgID, Library (absolute path), TypeLib, Version
@@ -8,9 +7,23 @@
 //
 // <CLSID> and <LIBID> are written "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}". Each file is
 // written to a temporary name and renamed, so a reader never sees half a registration.
+//
+// Classes folders: the user's own, "$XDG_DATA_HOME/TMV SPA/classes" (default ~/.local/share),
+// then "TMV SPA/classes" under each machine-wide data folder ($XDG_DATA_DIRS, default
+// /usr/local/share and /usr/share). A lookup takes the first folder that registers the
+// programmatic identifier and reads the class from that same folder, so a user's own
+// registration stands before the machine's and the two are never mixed.
+//
+// Registration writes into the user's folder, or into the machine's when the environment
+// variable VELKA_REGISTER_SYSTEM is set (to anything but "" and "0"): the first machine-wide
+// data folder. A package's installation script sets it (through velka-register --system) so
+// that the control is registered once for every user of the machine, service accounts
+// without a home included. The library's entry points take no arguments, so the
+// environment is what tells them.
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/guid.h"
 
@@ -29,13 +42,23 @@ struct ClassRegistration {
   std::string help_string;
 };
 
-// "$XDG_DATA_HOME/TMV SPA/classes", no trailing "/".
-std::string ClassesFolder();
+inline constexpr char kRegisterSystemVariable[] = "VELKA_REGISTER_SYSTEM";
 
-// Writes the three files; false with the reason in error when a file cannot be written.
+// "$XDG_DATA_HOME/TMV SPA/classes", no trailing "/": the user's registrations.
+std::string ClassesFolder();
+// The machine's folder: "TMV SPA/classes" under the first machine-wide data folder.
+std::string SystemClassesFolder();
+// Every classes folder in the order of the lookup.
+std::vector<std::string> ClassesFolders();
+// Where registration writes and unregistration removes: SystemClassesFolder() when
+// VELKA_REGISTER_SYSTEM is set, else ClassesFolder().
+std::string RegistrationFolder();
+
+// Writes the three files into RegistrationFolder(); false with the reason in error when a
+// file cannot be written.
 bool WriteClassRegistration(const ClassRegistration& registration, std::string& error);
 
-// Removes the three files of the class; missing files are no error.
+// Removes the three files of the class from RegistrationFolder(); missing files are no error.
 bool RemoveClassRegistration(const std::string& prog_id, const Guid& class_id,
                              const Guid& library_id, std::string& error);
 
@@ -46,8 +69,8 @@ struct RegisteredClass {
   Guid class_id;
   std::string library_path;
 };
-// Nothing, with a message for the user in error, when the identifier is not registered or its
-// files are damaged.
+// Nothing, with a message for the user in error, when the identifier is registered in no
+// classes folder or its files are damaged.
 std::optional<RegisteredClass> FindRegisteredClass(const std::string& prog_id, std::string& error);
 
 }  // namespace velka

@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,10 +15,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ascii_text.h"
 #include "platform/event_loop.h"
-#include "platform/user_folders.h"
-#include "platform/whole_file.h"
+#include "platform/port_map.h"
 
 namespace velka {
 
@@ -30,8 +27,6 @@ namespace {
 constexpr std::size_t kReadLimit = 64 * 1024;
 // Longest a write waits for room in the output queue.
 constexpr Millis kWriteWaitMs = 2000;
-// A port file names its device on its first line; nothing longer is read.
-constexpr std::size_t kPortFileLimit = 4096;
 
 std::optional<speed_t> SpeedFor(int baud) {
   switch (baud) {
@@ -107,14 +102,6 @@ std::string ErrorText(int error) {
 // A device without modem-status lines (a pseudo-terminal) answers these.
 bool NoModemLines(int error) {
   return error == ENOTTY || error == EINVAL;
-}
-
-// The first line of a port file, trimmed; empty when it cannot be read.
-std::string FirstLineOf(const std::string& path) {
-  const FileRead read = ReadRegularFile(path, kPortFileLimit);
-  if (read.status != FileReadStatus::Read && read.status != FileReadStatus::TooLarge) return "";
-  const std::string_view text = read.bytes;
-  return std::string(TrimSpacesAndTabs(text.substr(0, text.find_first_of("\r\n"))));
 }
 
 }  // namespace
@@ -425,12 +412,12 @@ bool PosixSerialPort::open(int port_number, int baud) {
     impl_->close();
     return impl_->fail("port number " + std::to_string(port_number) + " is not valid");
   }
-  const std::string device = DevicePathForPort(port_number);
-  if (device.empty()) {
+  const PortLocation location = LocatePort(port_number);
+  if (location.device.empty()) {
     impl_->close();
-    return impl_->fail(PortsFolder() + "/com" + std::to_string(port_number) + " names no device");
+    return impl_->fail(location.entry + " names no device");
   }
-  return impl_->openDevice(device, baud);
+  return impl_->openDevice(location.device, baud);
 }
 
 bool PosixSerialPort::openDevice(const std::string& device_path, int baud) {
@@ -508,20 +495,11 @@ int PosixSerialPort::baud() const {
 }
 
 std::string PosixSerialPort::PortsFolder() {
-  return ConfigHome() + "/TMV SPA/ports";
+  return UserPortsFolder();
 }
 
 std::string PosixSerialPort::DevicePathForPort(int port_number) {
-  if (port_number < 1) return "";
-  const std::string entry = PortsFolder() + "/com" + std::to_string(port_number);
-  struct stat st {};
-  if (::lstat(entry.c_str(), &st) != 0) return "/dev/ttyS" + std::to_string(port_number - 1);
-  if (S_ISDIR(st.st_mode)) return "";
-  if (!S_ISREG(st.st_mode)) return entry;  // a link (opening follows it) or a device node
-  std::string named = FirstLineOf(entry);
-  // A relative name is read from the ports folder, as a relative link would be.
-  if (!named.empty() && named.front() != '/') named = PortsFolder() + "/" + named;
-  return named;
+  return LocatePort(port_number).device;
 }
 
 SerialPortFactory PosixSerialPortFactory() {

@@ -2,8 +2,9 @@
 // SerialPort on a POSIX terminal device: termios, non-blocking reads, TIOCMGET for CTS,
 // TIOCEXCL and flock for exclusive use. The one serial port of the POSIX build.
 //
-// Port numbers map to devices as Wine maps COM ports: $XDG_CONFIG_HOME/TMV SPA/ports/com<N>
-// is a symbolic link, or a one-line text file, naming the device; without it port N is
+// Port numbers map to devices through the ports folders (platform/port_map.h): com<N> in the
+// user's "$XDG_CONFIG_HOME/TMV SPA/ports", else in the machine's "/etc/xdg/TMV SPA/ports", is a
+// symbolic link, or a one-line text file, naming the device; without one port N is
 // /dev/ttyS<N-1>.
 #include <memory>
 #include <string>
@@ -39,10 +40,10 @@ class PosixSerialPort : public SerialPort {
   // Opens a device by path instead of by port number (tests, tools).
   bool openDevice(const std::string& device_path, int baud);
 
-  // The folder of the port links: ConfigHome() + "/TMV SPA/ports".
+  // The user's folder of the port links: ConfigHome() + "/TMV SPA/ports".
   static std::string PortsFolder();
-  // The device of port N: the link or text file com<N> in PortsFolder(), else /dev/ttyS<N-1>;
-  // empty for N < 1.
+  // The device of port N (LocatePort): the link or text file com<N> of the first ports folder
+  // holding one, else /dev/ttyS<N-1>; empty for N < 1.
   static std::string DevicePathForPort(int port_number);
 
   struct Impl;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/handle_identity.h"
 #include "platform/win32/wide_text.h"
 
 namespace velka {
@@ -34,36 +35,71 @@ HANDLE OpenForInformation(const std::string& path) {
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-bool Information(const std::string& path, BY_HANDLE_FILE_INFORMATION& info,
-                 std::int64_t* changed_ns = nullptr) {
+bool Information(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   HANDLE file = OpenForInformation(path);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = ::GetFileInformationByHandle(file, &info) != 0;
-  if (ok && changed_ns) {
-    FILE_BASIC_INFO basic{};
-    *changed_ns = ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)
-                      ? Nanoseconds(basic.ChangeTime.QuadPart)
-                      : Nanoseconds(info.ftLastWriteTime);
-  }
+  const bool ok = ::GetFileInformationByHandle(file, &info) != 0;
   ::CloseHandle(file);
   return ok;
 }
 
 }  // namespace
 
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
+namespace win32 {
+
+std::optional<FileIdentity> IdentityOfHandle(void* file) {
   BY_HANDLE_FILE_INFORMATION info{};
-  std::int64_t changed = 0;
-  if (!Information(path, info, &changed) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (!::GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return std::nullopt;
   }
+  FILE_BASIC_INFO basic{};
   FileIdentity id;
   id.device = info.dwVolumeSerialNumber;
   id.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   id.size = (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   id.modified_ns = Nanoseconds(info.ftLastWriteTime);
-  id.changed_ns = changed;
+  id.changed_ns = ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)
+                      ? Nanoseconds(basic.ChangeTime.QuadPart)
+                      : id.modified_ns;
   return id;
+}
+
+void* OpenEntryForInformation(const std::string& path) {
+  return ::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                       nullptr);
+}
+
+bool IsLinkHandle(void* file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileInformationByHandle(file, &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace win32
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  HANDLE file = OpenForInformation(path);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<FileIdentity> id = win32::IdentityOfHandle(file);
+  ::CloseHandle(file);
+  return id;
+}
+
+std::optional<FileIdentity> EntryIdentityOf(const std::string& path) {
+  HANDLE file = win32::OpenEntryForInformation(path);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<FileIdentity> id;
+  if (!win32::IsLinkHandle(file)) id = win32::IdentityOfHandle(file);
+  ::CloseHandle(file);
+  return id;
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -1,12 +1,13 @@
-// Whole-file reads and replacing writes on Windows: a temporary file made with CREATE_NEW
-// beside the target, MoveFileEx over it, and FlushFileBuffers with a write-through move for a
-// durable write.
+// Whole-file reads and replacing writes on Windows (temporary_file.h: a temporary file beside
+// the target, moved over it).
 #include "platform/whole_file.h"
 
 #include <windows.h>
 
 #include "platform/file_status.h"
+#include "platform/win32/handle_identity.h"
 #include "platform/win32/handle_io.h"
+#include "platform/win32/temporary_file.h"
 #include "platform/win32/wide_text.h"
 
 namespace velka {
@@ -14,15 +15,15 @@ namespace velka {
 namespace {
 
 constexpr DWORD kChunk = 64 * 1024;
-// Names tried for a temporary file before giving up (stale ones of a crashed run are skipped).
-constexpr int kTemporaryAttempts = 100;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // A file on a disk opened for reading; INVALID_HANDLE_VALUE with the status otherwise. A pipe
 // or a device in the file's place is refused, never read.
-HANDLE OpenRegularForReading(const std::string& path, FileReadStatus& status) {
+HANDLE OpenRegularForReading(const std::string& path, FileReadStatus& status,
+                             bool follow_links = true) {
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   HANDLE file = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, kShareAll, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              OPEN_EXISTING, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
@@ -30,7 +31,7 @@ HANDLE OpenRegularForReading(const std::string& path, FileReadStatus& status) {
                  : FileReadStatus::Unreadable;
     return INVALID_HANDLE_VALUE;
   }
-  if (::GetFileType(file) != FILE_TYPE_DISK) {
+  if (::GetFileType(file) != FILE_TYPE_DISK || (!follow_links && win32::IsLinkHandle(file))) {
     ::CloseHandle(file);
     status = FileReadStatus::Unreadable;
     return INVALID_HANDLE_VALUE;
@@ -53,40 +54,13 @@ FileReadStatus ReadUpTo(HANDLE file, std::size_t max_bytes, std::string& out) {
   }
 }
 
-// A new file beside path, "<path>.<process>_<n>.tmp".
-HANDLE CreateTemporaryBeside(const std::string& path, std::string& temporary) {
-  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    temporary = path + "." + std::to_string(::GetCurrentProcessId()) + "_" +
-                std::to_string(attempt) + ".tmp";
-    HANDLE file = ::CreateFileW(win32::Widen(temporary).c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return file;
-  }
-  return INVALID_HANDLE_VALUE;
-}
-
-// Closes the written temporary file and moves it over path; the temporary file is removed on
-// any failure.
-bool PutInPlace(HANDLE file, bool written, const std::string& temporary, const std::string& path,
-                bool durable) {
-  bool ok = written;
-  if (ok && durable) ok = ::FlushFileBuffers(file) != 0;
-  ok = ::CloseHandle(file) != 0 && ok;
-  const std::wstring from = win32::Widen(temporary);
-  if (ok) {
-    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
-    ok = ::MoveFileExW(from.c_str(), win32::Widen(path).c_str(), flags) != 0;
-  }
-  if (!ok) ::DeleteFileW(from.c_str());
-  return ok;
-}
-
 }  // namespace
 
-FileRead ReadRegularFile(const std::string& path, std::size_t max_bytes) {
+FileRead ReadRegularFile(const std::string& path, std::size_t max_bytes, ReadOptions options) {
   FileRead read;
-  HANDLE file = OpenRegularForReading(path, read.status);
+  HANDLE file = OpenRegularForReading(path, read.status, options.follow_links);
   if (file == INVALID_HANDLE_VALUE) return read;
+  read.identity = win32::IdentityOfHandle(file);
   read.status = ReadUpTo(file, max_bytes, read.bytes);
   ::CloseHandle(file);
   return read;
@@ -97,10 +71,10 @@ bool WriteFileReplacing(const std::string& path, std::string_view content, Repla
   if (options.keep_link_and_mode && IsFolder(path)) return false;
   const bool read_only = options.keep_link_and_mode && IsReadOnly(path);
   std::string temporary;
-  HANDLE file = CreateTemporaryBeside(path, temporary);
+  HANDLE file = win32::CreateTemporaryBeside(path, temporary);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool written = win32::WriteAll(file, content);
-  if (!PutInPlace(file, written, temporary, path, options.durable)) return false;
+  if (!win32::PutInPlace(file, written, temporary, path, options.durable)) return false;
   if (read_only) {
     const std::wstring wide = win32::Widen(path);
     ::SetFileAttributesW(wide.c_str(),
@@ -114,7 +88,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
   HANDLE in = OpenRegularForReading(from, status);
   if (in == INVALID_HANDLE_VALUE) return false;
   std::string temporary;
-  HANDLE out = CreateTemporaryBeside(to, temporary);
+  HANDLE out = win32::CreateTemporaryBeside(to, temporary);
   if (out == INVALID_HANDLE_VALUE) {
     ::CloseHandle(in);
     return false;
@@ -131,7 +105,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     }
   }
   ::CloseHandle(in);
-  return PutInPlace(out, written, temporary, to, false);
+  return win32::PutInPlace(out, written, temporary, to, false);
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes, bool empty_first) {

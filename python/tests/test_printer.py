@@ -213,6 +213,22 @@ class RefusalsTest(unittest.TestCase):
         with self.assertRaises(velka.LibraryNotFound):
             velka.FiscalPrinter("/nonexistent/libTMVVelka.so")
 
+    def test_machine_registration_is_found_after_the_users(self):
+        with isolated_home() as home:
+            os.environ["VELKA_REGISTER_SYSTEM"] = "1"
+            try:
+                velka.register_library(LIBRARY)
+            finally:
+                del os.environ["VELKA_REGISTER_SYSTEM"]
+            machine = os.path.join(home, "system-data", "TMV SPA", "classes")
+            self.assertTrue(os.path.isfile(os.path.join(machine, velka.PROG_ID + ".progid")))
+            self.assertEqual(velka.registered_library(), os.path.realpath(LIBRARY))
+            user = velka._native.classes_folder()
+            user.mkdir(parents=True)
+            (user / (velka.PROG_ID + ".progid")).write_text("[ProgID]\nCLSID={bad}\n")
+            with self.assertRaises(velka.LibraryNotFound):  # the user's stands first
+                velka.registered_library()
+
 
 if __name__ == "__main__":
     unittest.main()

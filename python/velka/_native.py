@@ -6,7 +6,7 @@ from __future__ import annotations
 import ctypes
 import os
 import pathlib
-from typing import Dict, Optional
+from typing import Dict, List, Optional
 
 PROG_ID = "TMVVelka.TmvEcrVelka"
 
@@ -71,9 +71,20 @@ class LibraryNotFound(OSError):
 
 
 def classes_folder() -> pathlib.Path:
-    """Where the registrations are kept: $XDG_DATA_HOME/TMV SPA/classes."""
+    """The user's registrations: $XDG_DATA_HOME/TMV SPA/classes."""
     data = os.environ.get("XDG_DATA_HOME") or os.path.expanduser("~/.local/share")
     return pathlib.Path(data) / "TMV SPA" / "classes"
+
+
+def classes_folders() -> List[pathlib.Path]:
+    """Every folder of registrations in the order hosts search them: the user's, then
+    TMV SPA/classes under each machine-wide data folder ($XDG_DATA_DIRS, default
+    /usr/local/share:/usr/share), where a package registers the control for every user."""
+    entries = [entry.rstrip("/") or "/"
+               for entry in os.environ.get("XDG_DATA_DIRS", "").split(":")
+               if entry.startswith("/")]
+    system = list(dict.fromkeys(entries)) or ["/usr/local/share", "/usr/share"]
+    return [classes_folder()] + [pathlib.Path(data) / "TMV SPA" / "classes" for data in system]
 
 
 def _record(path: pathlib.Path) -> Dict[str, str]:
@@ -86,17 +97,23 @@ def _record(path: pathlib.Path) -> Dict[str, str]:
 
 
 def registered_library(prog_id: str = PROG_ID) -> str:
-    """The path of the library registered for prog_id (DllRegisterServer wrote it)."""
-    folder = classes_folder()
-    try:
-        class_id = _record(folder / f"{prog_id}.progid").get("CLSID", "")
-        path = _record(folder / f"{class_id}.class").get("Library", "") if class_id else ""
-    except OSError:
-        path = ""
-    if not path:
-        raise LibraryNotFound(f"{prog_id} is not registered in {folder}: register the library "
-                              "(velka.register_library) or give its path")
-    return path
+    """The path of the library registered for prog_id (DllRegisterServer wrote it), from the
+    first classes folder that registers it."""
+    folders = classes_folders()
+    for folder in folders:
+        if not (folder / f"{prog_id}.progid").is_file():
+            continue
+        try:
+            class_id = _record(folder / f"{prog_id}.progid").get("CLSID", "")
+            path = _record(folder / f"{class_id}.class").get("Library", "") if class_id else ""
+        except OSError:
+            path = ""
+        if path:
+            return path
+        break
+    searched = ", ".join(str(folder) for folder in folders)
+    raise LibraryNotFound(f"{prog_id} is not registered in {searched}: register the library "
+                          "(velka.register_library) or give its path")
 
 
 def load_library(path: Optional[str] = None) -> ctypes.CDLL:

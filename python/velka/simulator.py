@@ -28,9 +28,12 @@ _START_SECONDS = 10
 @contextlib.contextmanager
 def isolated_home() -> Iterator[str]:
     """A throw-away home for the duration: HOME, XDG_CONFIG_HOME (ports folder, settings)
-    and XDG_DATA_HOME (registrations) point into a new temporary folder."""
+    and XDG_DATA_HOME (registrations) point into a new temporary folder, and so do the
+    machine-wide XDG_CONFIG_DIRS and XDG_DATA_DIRS, so that nothing installed on the machine
+    is found instead."""
     root = tempfile.mkdtemp(prefix="velka-home-")
-    names = {"HOME": "", "XDG_CONFIG_HOME": "config", "XDG_DATA_HOME": "data"}
+    names = {"HOME": "", "XDG_CONFIG_HOME": "config", "XDG_DATA_HOME": "data",
+             "XDG_CONFIG_DIRS": "system-config", "XDG_DATA_DIRS": "system-data"}
     saved = {name: os.environ.get(name) for name in names}
     try:
         for name, inside in names.items():

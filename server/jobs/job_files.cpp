@@ -21,6 +21,10 @@ bool AppendLogLine(const std::string& path, std::string_view line, std::int64_t 
   return AppendToFile(path, text, FileSize(path) > limit_bytes);
 }
 
+std::string JobLogPath(const std::string& input_folder, const std::string& log_name) {
+  return input_folder + log_name + ".LOG";
+}
+
 std::string FileNameOf(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
 }

@@ -20,6 +20,12 @@ bool AppendLineReplacing(const std::string& path, std::string_view line,
 // before the line is written, it is emptied first.
 bool AppendLogLine(const std::string& path, std::string_view line, std::int64_t limit_bytes);
 
+// The time stamp of result files and log lines.
+inline constexpr char kResultStamp[] = "dd/mm/yyyy hh:mm";
+
+// The job log: <log_name>.LOG in the input folder (which ends with "/").
+std::string JobLogPath(const std::string& input_folder, const std::string& log_name);
+
 // The last path component.
 std::string FileNameOf(const std::string& path);
 

@@ -22,7 +22,6 @@ namespace {
 // A command file or line the server refuses to send.
 constexpr std::int32_t kRefusedJob = result::NotAllowed;
 
-constexpr char kResultStamp[] = "dd/mm/yyyy hh:mm";
 constexpr char kUnsentStamp[] = "yyyymmddhhmm";
 constexpr char kReceiptTime[] = "hh:mm:ss";
 
@@ -57,7 +56,7 @@ JobProcessor::JobProcessor(const ServerSettings& settings, std::string log_name,
 JobProcessor::~JobProcessor() = default;
 
 std::string JobProcessor::LogPath() const {
-  return settings_.DirectoryInput + log_name_ + ".LOG";
+  return JobLogPath(settings_.DirectoryInput, log_name_);
 }
 
 std::string JobProcessor::UnsentCopyPath(const std::string& path) const {

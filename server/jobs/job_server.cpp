@@ -3,10 +3,14 @@
 #include <utility>
 
 #include "automation/result_codes.h"
+#include "platform/single_byte_text.h"
 #include "server/jobs/data_download.h"
+#include "server/jobs/job_files.h"
 #include "server/jobs/job_processor.h"
+#include "server/jobs/open_failure.h"
 #include "server/jobs/operator_view.h"
 #include "server/jobs/server_control_site.h"
+#include "server/resources/message_table.h"
 
 namespace velka::server {
 
@@ -63,7 +67,7 @@ JobServer::StartResult JobServer::Start() {
 
   if (env_.site) env_.site->setOperatorWaitMs(OperatorWaitMs(settings_.OperatorWaitMinutes));
   control_ = env_.create_control ? env_.create_control(start_failure_) : nullptr;
-  if (!control_) return StartResult::CannotOpen;
+  if (!control_) return CannotOpen();
   data_ = std::make_unique<DataDownload>(settings_.DataFilePath);
   processor_ = std::make_unique<JobProcessor>(settings_, env_.log_name, *control_, display_, *data_,
                                               *env_.loop, env_.clock, journal_);
@@ -76,8 +80,8 @@ JobServer::StartResult JobServer::Start() {
   control_->setAsyncMode(false);
   const std::int32_t opened = control_->TMVOpen(settings_.Port);
   if (opened != 0) {
-    start_failure_ = "TMVOpen on port " + settings_.Port + " returned " + std::to_string(opened);
-    return StartResult::CannotOpen;
+    start_failure_ = OpenFailureDetail(settings_.Port, opened, settings_.LanguageOffset);
+    return CannotOpen();
   }
 
   display_.ShowRegisterFrame(settings_.Port);
@@ -97,6 +101,16 @@ JobServer::StartResult JobServer::Start() {
   // A port that went away during the start-up, or a job dropped meanwhile.
   tmr_soon_->start();
   return StartResult::Running;
+}
+
+JobServer::StartResult JobServer::CannotOpen() {
+  // The log keeps what the operator was told: message 551 and its reason.
+  const WallClock clock = env_.clock ? env_.clock : WallClock(CurrentLocalDateTime);
+  AppendLogLine(JobLogPath(settings_.DirectoryInput, env_.log_name),
+                FormatDateTime(clock(), kResultStamp) + ";" + LoadString(msg::CannotStart) + ";" +
+                    Utf8ToSingleByte(start_failure_),
+                LogLimitBytes(settings_.MaxLogDimension));
+  return StartResult::CannotOpen;
 }
 
 void JobServer::Shutdown() {

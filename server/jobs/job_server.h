@@ -105,7 +105,9 @@ class JobServer : public RegisterControlEvents {
   // The control's port is open and has not been reported gone.
   bool linkUp() const { return !link_gone_ && !link_down_; }
 
-  // Why the control could not be made or opened, for the operator (after CannotOpen).
+  // Why the control could not be made or opened, for the operator (after CannotOpen), in
+  // UTF-8: the port's device and the cause in the language of the settings (open_failure.h),
+  // or why the control could not be made. It also goes to the job log, after message 551.
   const std::string& startFailure() const { return start_failure_; }
   const ServerSettings& settings() const { return settings_; }
   StatusDisplay& display() { return display_; }
@@ -155,6 +157,9 @@ class JobServer : public RegisterControlEvents {
   void WatchInputFolder();
   void StopWatchingFolder();
   void OnFolderChanges();
+
+  // Logs the start-up failure; CannotOpen.
+  StartResult CannotOpen();
 
   JobServerEnvironment env_;
   SingleInstanceLock lock_;

@@ -140,6 +140,38 @@ constexpr Entry kEntries[] = {
     // The server's result code OutcomeUnknown.
     {120, "Esito sconosciuto: controllare il registratore"},
     {1120, "Outcome unknown: check the register"},
+    // Why the register could not be opened: the detail line under 551. %1, %2 ... are filled
+    // in by the server (port number, device, link, user, group, processes).
+    {640, "La porta %1 non è valida: Port in TMVSERVER.INI deve essere un numero da 1 a 32767."},
+    {1640, "Port %1 is not valid: Port in TMVSERVER.INI must be a number from 1 to 32767."},
+    {641, "COM%1: il dispositivo %2 non esiste (nessun collegamento com%1 in %3)."},
+    {1641, "COM%1: the device %2 does not exist (no link com%1 in %3)."},
+    {642, "COM%1: il collegamento %2 punta a %3, che non esiste."},
+    {1642, "COM%1: the link %2 points to %3, which does not exist."},
+    {643, "COM%1: %2 non indica alcun dispositivo."},
+    {1643, "COM%1: %2 names no device."},
+    {644,
+     "COM%1: accesso negato a %2 per l'utente %3; aggiungerlo al gruppo %4 (poi rientrare o "
+     "riavviare il servizio)."},
+    {1644,
+     "COM%1: permission denied on %2 for the user %3; add it to the group %4 (then log in again "
+     "or restart the service)."},
+    {645, "COM%1: accesso negato a %2 per l'utente %3 (il dispositivo è di %4)."},
+    {1645, "COM%1: permission denied on %2 for the user %3 (the device belongs to %4)."},
+    {646, "COM%1: %2 è già in uso da un altro programma (processo %3)."},
+    {1646, "COM%1: %2 is in use by another program (process %3)."},
+    {647, "COM%1: %2 è già in uso da un altro programma."},
+    {1647, "COM%1: %2 is in use by another program."},
+    {648, "COM%1: %2 non è una porta seriale."},
+    {1648, "COM%1: %2 is not a serial port."},
+    {649,
+     "COM%1: nessun registratore risponde su %2 (CTS non attivo): controllare che sia acceso e "
+     "collegato."},
+    {1649,
+     "COM%1: no register answers on %2 (CTS not asserted): check that it is switched on and "
+     "connected."},
+    {650, "COM%1: impossibile aprire %2 (%3)."},
+    {1650, "COM%1: cannot open %2 (%3)."},
     {1, "Non trovato"},
     {2, "Errore: non definito"},
     {3, "Valore inferiore al limite"},

@@ -61,6 +61,18 @@ inline constexpr int Busy = 559;
 inline constexpr int JobWaits = 562;      // a job that cannot start: its files cannot be written
 inline constexpr int NotAnswering = 572;  // the register's port has gone
 inline constexpr int GenericError = 70;   // the fall-back for a result code without text
+// The detail line under 551: why the register could not be opened (open_failure.h).
+inline constexpr int PortNotValid = 640;
+inline constexpr int NoSuchDevice = 641;
+inline constexpr int LinkToNothing = 642;
+inline constexpr int EntryNamesNothing = 643;
+inline constexpr int DeniedJoinGroup = 644;
+inline constexpr int DeniedOwnerOnly = 645;
+inline constexpr int HeldByProcess = 646;
+inline constexpr int HeldByAnother = 647;
+inline constexpr int NotSerialPort = 648;
+inline constexpr int NoRegisterAnswers = 649;
+inline constexpr int CannotOpenDevice = 650;
 }  // namespace msg
 
 }  // namespace velka::server

@@ -4,8 +4,22 @@
 
 namespace velka::server {
 
+namespace {
+
+// A control character would break the line or colour a terminal: it shows as a blank.
+std::string Plain(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  return text;
+}
+
+}  // namespace
+
 void ConsoleView::Print(const std::string& name, const std::string& text) {
-  const std::string line = name + ": " + SingleByteToUtf8(text) + "\n";
+  const std::string line = FormatDateTime(clock_(), "hh:mm:ss") + " " + name + ": " +
+                           Plain(SingleByteToUtf8(text)) + "\n";
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fflush(out_);
 }

@@ -41,6 +41,15 @@ class ServerFace {
 
 // The desktop's presence, as the environment tells it.
 bool DesktopPresent();
+// The socket of the display the environment names, when it is on this machine: the Wayland
+// socket (WAYLAND_DISPLAY, absolute or in the runtime folder), else the local X server's
+// (/tmp/.X11-unix/XN for DISPLAY ":N" or ":N.S"); empty when it cannot be told from here.
+std::string DisplaySocket(const std::string& display, const std::string& wayland,
+                          const std::string& runtime_folder);
+// The desktop that DesktopPresent() found can be reached: its socket exists, or it is not on
+// this machine (the window system then has the last word). A DISPLAY left over from a closed
+// session would otherwise end the program inside the window system's start-up.
+bool DesktopReachable();
 
 std::unique_ptr<ServerFace> CreateConsoleFace();
 std::unique_ptr<ServerFace> CreateWindowFace();

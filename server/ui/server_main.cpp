@@ -8,9 +8,11 @@
 // command, closing the window, or a "STOP" line in a job); 2 when another server runs on the
 // same program folder (message 550); 3 when the control cannot be created or opened (message
 // 551, with the reason). The messages go to standard error, and on a desktop into a message box
-// too. The program reads no command line.
+// too. --help and --version print and end at once; any other argument ends with status 64
+// (command_line.h).
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/shutdown_request.h"
@@ -18,6 +20,7 @@
 #include "server/jobs/job_server.h"
 #include "server/jobs/program_folder.h"
 #include "server/resources/message_table.h"
+#include "server/ui/command_line.h"
 #include "server/ui/server_face.h"
 
 namespace {
@@ -27,7 +30,8 @@ constexpr int kExitCannotStart = 3;
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> end = velka::server::ui::HandleCommandLine(argc, argv)) return *end;
   using velka::server::JobServer;
   std::string shutdown_error;
   const velka::NativeHandle shutdown_request = velka::InstallShutdownRequest(shutdown_error);
@@ -37,8 +41,15 @@ int main() {
   }
 
   namespace ui = velka::server::ui;
+  const bool desktop = ui::DesktopPresent();
+  if (desktop && !ui::DesktopReachable()) {
+    std::fputs(
+        "VelkaDriverServer: the desktop named by DISPLAY/WAYLAND_DISPLAY cannot be "
+        "reached; running without a window\n",
+        stderr);
+  }
   const std::unique_ptr<ui::ServerFace> face =
-      ui::DesktopPresent() ? ui::CreateWindowFace() : ui::CreateConsoleFace();
+      desktop && ui::DesktopReachable() ? ui::CreateWindowFace() : ui::CreateConsoleFace();
   velka::EventLoop& loop = face->loop();
   velka::server::ServerControlSite site(loop);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -88,6 +89,63 @@ TEST_F(Registration, ActivationErrorsNameTheCause) {
   EXPECT_EQ(CreateObject("TMVVelka.TmvEcrVelka").status, hresult::ClassNotRegistered);
   EXPECT_EQ(CreateObject("../../etc/passwd").status, hresult::ClassNotRegistered);
   EXPECT_EQ(CreateObject("").status, hresult::ClassNotRegistered);
+}
+
+TEST_F(Registration, MachineRegistrationServesEveryUserAfterTheirOwn) {
+  // What a package's installation script does: the registration for the machine, under the
+  // first machine-wide data folder.
+  const fs::path machine = fs::path(home.systemData()) / "TMV SPA" / "classes";
+  ::setenv("XDG_DATA_DIRS", (home.systemData() + ":" + home.at("more-data")).c_str(), 1);
+  ::setenv("VELKA_REGISTER_SYSTEM", "1", 1);
+  const mode_t umask = ::umask(077);  // an administrator's strict umask
+  ASSERT_EQ(RegisterControlLibrary(), hresult::Ok);
+  ::umask(umask);
+  ::unsetenv("VELKA_REGISTER_SYSTEM");
+  EXPECT_TRUE(fs::exists(machine / "TMVVelka.TmvEcrVelka.progid"));
+  // Every account may read it.
+  for (const fs::path& path : {machine.parent_path(), machine}) {
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::others_exec, fs::perms::others_exec)
+        << path;
+  }
+  for (const fs::directory_entry& file : fs::directory_iterator(machine)) {
+    EXPECT_EQ(file.status().permissions() & fs::perms::others_read, fs::perms::others_read)
+        << file.path();
+  }
+  EXPECT_FALSE(fs::exists(classes()));
+  EXPECT_TRUE(CreateObject("TMVVelka.TmvEcrVelka")) << CreateObject("TMVVelka.TmvEcrVelka").error;
+
+  // A user's own registration stands before the machine's, and the two are never mixed.
+  ASSERT_EQ(RegisterControlLibrary(), hresult::Ok);
+  std::string cls = Slurp(classFile());
+  const std::string library = fs::canonical(ControlLibraryPath()).string();
+  cls.replace(cls.find(library), library.size(), "/nonexistent/user/libTMVVelka.so");
+  std::ofstream(classFile(), std::ios::trunc) << cls;
+  CreatedObject created = CreateObject("TMVVelka.TmvEcrVelka");
+  EXPECT_EQ(created.status, hresult::ModuleNotFound);
+  EXPECT_NE(created.error.find("/nonexistent/user/"), std::string::npos) << created.error;
+  fs::remove(classFile());
+  created = CreateObject("TMVVelka.TmvEcrVelka");
+  EXPECT_EQ(created.status, hresult::ClassNotRegistered);
+  EXPECT_NE(created.error.find(classFile().string()), std::string::npos) << created.error;
+  ASSERT_EQ(UnregisterControlLibrary(), hresult::Ok);
+  EXPECT_TRUE(CreateObject("TMVVelka.TmvEcrVelka"));
+
+  // "0" is no request for the machine; the machine's registration goes as it came.
+  ::setenv("VELKA_REGISTER_SYSTEM", "0", 1);
+  ASSERT_EQ(RegisterControlLibrary(), hresult::Ok);
+  EXPECT_TRUE(fs::exists(progIdFile()));
+  ASSERT_EQ(UnregisterControlLibrary(), hresult::Ok);
+  ::setenv("VELKA_REGISTER_SYSTEM", "yes", 1);
+  ASSERT_EQ(UnregisterControlLibrary(), hresult::Ok);
+  ::unsetenv("VELKA_REGISTER_SYSTEM");
+  EXPECT_FALSE(fs::exists(machine / "TMVVelka.TmvEcrVelka.progid"));
+  created = CreateObject("TMVVelka.TmvEcrVelka");
+  EXPECT_EQ(created.status, hresult::ClassNotRegistered);
+  // The message names every folder searched.
+  EXPECT_NE(created.error.find(classes().string() + ", " + machine.string() + " or " +
+                               home.at("more-data") + "/TMV SPA/classes"),
+            std::string::npos)
+      << created.error;
 }
 
 TEST_F(Registration, ClassFactoryAndUnloading) {

@@ -1,4 +1,4 @@
-// The headless view: one UTF-8 line per change on its stream.
+// The headless view: one UTF-8 line per change on its stream, after the local time.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,9 +13,13 @@ std::string Printed(const std::function<void(ConsoleView&)>& actions, bool* clos
   std::size_t size = 0;
   std::FILE* out = ::open_memstream(&buffer, &size);
   {
-    ConsoleView view(out, [closed] {
-      if (closed) *closed = true;
-    });
+    int second = 0;
+    ConsoleView view(
+        out,
+        [closed] {
+          if (closed) *closed = true;
+        },
+        [&second] { return LocalDateTime{2026, 12, 8, 9, 5, second++}; });
     actions(view);
   }
   std::fclose(out);
@@ -40,15 +44,21 @@ TEST(ConsoleViewTest, EachChangeIsOneUtf8Line) {
       },
       &closed);
   EXPECT_EQ(text,
-            "lblStato: La stampante \xC3\xA8 pronta\n"
-            "tray icon: error\n"
-            "tray icon: normal\n"
-            "Frame1: Registratore di cassa VELKA su COM1\n"
-            "lblNumero: 1.234\n"
-            "window: brought to front\n"
-            "window: brought to front\n"
-            "window: close requested\n");
+            "09:05:00 lblStato: La stampante \xC3\xA8 pronta\n"
+            "09:05:01 tray icon: error\n"
+            "09:05:02 tray icon: normal\n"
+            "09:05:03 Frame1: Registratore di cassa VELKA su COM1\n"
+            "09:05:04 lblNumero: 1.234\n"
+            "09:05:05 window: brought to front\n"
+            "09:05:06 window: brought to front\n"
+            "09:05:07 window: close requested\n");
   EXPECT_TRUE(closed);
+}
+
+TEST(ConsoleViewTest, ControlCharactersNeverReachTheJournal) {
+  const std::string text =
+      Printed([](ConsoleView& view) { view.setErrorText("riga\r\n\x1B[31mrossa\x7F\t"); });
+  EXPECT_EQ(text, "09:05:00 lblErrore: riga   [31mrossa  \n");
 }
 
 }  // namespace

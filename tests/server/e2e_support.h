@@ -123,10 +123,14 @@ class ChildProcess {
     return status_;
   }
 
-  // Standard output holds this line (exactly).
+  // Standard output holds this line (exactly), after the time the console puts first.
   bool Printed(const std::string& line) const {
+    static const std::regex kTime(R"(\d\d:\d\d:\d\d )");
     for (const std::string& l : ReadLines(out_path_)) {
-      if (l == line) return true;
+      if (l.size() == line.size() + 9 && std::regex_match(l.substr(0, 9), kTime) &&
+          l.compare(9, std::string::npos, line) == 0) {
+        return true;
+      }
     }
     return false;
   }

@@ -6,6 +6,10 @@
 
 #include <regex>
 
+#include "platform/posix/poll_event_loop.h"
+#include "platform/posix/posix_serial_port.h"
+#include "platform/pseudo_terminal.h"
+#include "platform/single_byte_text.h"
 #include "tests/server/e2e_support.h"
 #include "tests/server/server_test_support.h"
 
@@ -363,6 +367,84 @@ TEST_F(EndToEndTest, ControlThatCannotOpenItsPortGives551) {
   EXPECT_EQ(*status, 3);
   EXPECT_TRUE(ReadText(root("refused.err"))
                   .starts_with("Impossibile caricare il programma gestione cassa.\n"));
+}
+
+// Start-up failures say why, after message 551, on standard error and in the log.
+class StartFailureTest : public EndToEndTest {
+ protected:
+  // Runs a server that must fail to start; its standard error.
+  std::string Refused() {
+    ChildProcess refused;
+    EXPECT_TRUE(refused.Start({VELKA_SERVER_EXE}, root("refused.out"), root("refused.err")));
+    const std::optional<int> status = refused.WaitExit(kWaitMs);
+    EXPECT_EQ(status, std::optional<int>(3)) << ReadText(root("refused.err"));
+    return ReadText(root("refused.err"));
+  }
+  void LinkPort(const std::string& device) {
+    std::filesystem::create_directories(ports);
+    std::filesystem::create_symlink(device, ports + "/com1");
+  }
+  static std::string OwnName() {
+    const std::vector<std::string> comm = ReadLines("/proc/self/comm");
+    return comm.empty() ? "" : comm.front();
+  }
+
+  const std::string ports = folder.at("config") + "/TMV SPA/ports";
+  const std::string cannot = "Impossibile caricare il programma gestione cassa.";
+};
+
+TEST_F(StartFailureTest, LinkToAMissingDeviceSaysWhichLinkAndWhere) {
+  LinkPort(root("usb-adapter-unplugged"));
+  WriteSettings();
+  const std::string detail = "COM1: il collegamento " + ports + "/com1 punta a " +
+                             root("usb-adapter-unplugged") + ", che non esiste.";
+  EXPECT_EQ(Refused(), cannot + "\n" + detail + "\n");
+  EXPECT_TRUE(MatchesLine(Log(), ";" + cannot + ";" + Utf8ToSingleByte(detail))) << Log();
+}
+
+TEST_F(StartFailureTest, DeviceHeldByAnotherProgramNamesItsProcess) {
+  PseudoTerminal line;
+  ASSERT_TRUE(line.ok()) << line.error();
+  PollEventLoop loop;
+  PosixSerialPort holder(loop);  // this test is the other program
+  ASSERT_TRUE(holder.openDevice(line.slavePath(), 9600)) << holder.lastError();
+  LinkPort(line.slavePath());
+  WriteSettings("Language=English\r\n");
+  EXPECT_EQ(Refused(), cannot + "\nCOM1: " + line.slavePath() +
+                           " is in use by another program (process " + std::to_string(::getpid()) +
+                           " (" + OwnName() + ")).\n");
+}
+
+TEST_F(StartFailureTest, NoDeviceAtAllNamesTheFoldersToLinkIt) {
+  WriteSettings("Language=English\r\n", "999");
+  EXPECT_EQ(Refused(), cannot +
+                           "\nCOM999: the device /dev/ttyS998 does not exist (no link com999 in " +
+                           ports + ", " + folder.systemConfig() + "/TMV SPA/ports).\n");
+}
+
+// --help and --version start nothing; any other argument is refused with status 64.
+TEST_F(EndToEndTest, CommandLine) {
+  const struct {
+    std::string argument;
+    int status;
+    std::string out_starts;
+    std::string err;
+  } rows[] = {
+      {"--help", 0, "usage: VelkaDriverServer [--help | --version]\n", ""},
+      {"--version", 0, "VelkaDriverServer 1.0.0.10\n", ""},
+      {"--port=1", 64, "",
+       "VelkaDriverServer: unexpected argument --port=1\n"
+       "usage: VelkaDriverServer [--help | --version]\n"},
+  };
+  for (const auto& row : rows) {
+    ChildProcess program;
+    ASSERT_TRUE(program.Start({VELKA_SERVER_EXE, row.argument}, root("cl.out"), root("cl.err")));
+    EXPECT_EQ(program.WaitExit(kWaitMs), std::optional<int>(row.status)) << row.argument;
+    EXPECT_TRUE(ReadText(root("cl.out")).starts_with(row.out_starts)) << row.argument;
+    EXPECT_EQ(ReadText(root("cl.err")), row.err) << row.argument;
+    // Nothing started: no folders, no lock, no log.
+    EXPECT_TRUE(TempProgramFolder::Names(folder.home()).empty()) << row.argument;
+  }
 }
 
 }  // namespace

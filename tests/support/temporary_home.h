@@ -2,6 +2,10 @@
 // A fresh temporary folder that stands in for the user's home while the object lives: the
 // environment variables named point at folders inside it, their old values come back and the
 // folder goes afterwards (read-only files left in it included).
+//
+// The machine-wide folders move inside it too, XDG_DATA_DIRS to "system-data" and
+// XDG_CONFIG_DIRS to "system-config" (systemData(), systemConfig()), so that what a package
+// installed on the machine (a registration, a ports link) never reaches a test.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -31,14 +35,14 @@ class TemporaryHome {
       return;
     }
     root_ = pattern;
-    for (const Variable& variable : variables) {
-      const char* old = ::getenv(variable.name);
-      saved_.emplace_back(variable.name, old ? std::optional<std::string>(old) : std::nullopt);
-      ::setenv(variable.name, at(variable.inside).c_str(), 1);
-    }
+    for (const Variable& variable : variables) point(variable);
+    point({"XDG_DATA_DIRS", "system-data"});
+    point({"XDG_CONFIG_DIRS", "system-config"});
   }
   ~TemporaryHome() {
-    for (const auto& [name, value] : saved_) {
+    // Last set, first restored: a variable set twice gets its first old value back.
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      const auto& [name, value] = *it;
       if (value) {
         ::setenv(name.c_str(), value->c_str(), 1);
       } else {
@@ -57,6 +61,8 @@ class TemporaryHome {
   TemporaryHome& operator=(const TemporaryHome&) = delete;
 
   bool ok() const { return !root_.empty(); }
+  std::string systemData() const { return at("system-data"); }
+  std::string systemConfig() const { return at("system-config"); }
   const std::string& root() const { return root_; }
   // A path inside the home ("" for the home itself).
   std::string at(const std::string& inside) const {
@@ -73,6 +79,12 @@ class TemporaryHome {
   }
 
  private:
+  void point(const Variable& variable) {
+    const char* old = ::getenv(variable.name);
+    saved_.emplace_back(variable.name, old ? std::optional<std::string>(old) : std::nullopt);
+    ::setenv(variable.name, at(variable.inside).c_str(), 1);
+  }
+
   std::string root_;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };

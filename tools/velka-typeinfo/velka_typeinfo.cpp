@@ -4,6 +4,7 @@
 //
 // Usage: velka-typeinfo                      the registered control
 //        velka-typeinfo --library PATH       the control in that library file
+//        velka-typeinfo --help | --version
 #include <cstdio>
 #include <string>
 
@@ -126,11 +127,15 @@ void PrintLibrary(const TypeLibraryInfo& lib) {
 
 int main(int argc, char** argv) {
   const std::string arg = argc > 1 ? argv[1] : "";
+  if (argc == 2 && arg == "--version") {
+    std::printf("velka-typeinfo %s\n", VELKA_VERSION);
+    return 0;
+  }
   const bool from_library = argc == 3 && arg == "--library";
   if (argc > 1 && !from_library) {
     const bool help = argc == 2 && (arg == "-h" || arg == "--help");
     std::fprintf(help ? stdout : stderr,
-                 "usage: velka-typeinfo [--library PATH]\n"
+                 "usage: velka-typeinfo [--library PATH] | --help | --version\n"
                  "Prints the type information of the TmvEcrVelka control: its members in\n"
                  "interface order with dispatch identifiers, kinds, parameters and defaults,\n"
                  "and its events. The control is the registered one, or the one in the library\n"
