@@ -50,8 +50,6 @@ class CommandFileFinder {
   // most kMaxMovedIn such files are remembered (the oldest is forgotten first; it then
   // settles as any other).
   void NoteMovedIn(const std::string& path);
-  // Forgets them all (the folder watch lost notices, or the folder changed).
-  void ForgetMovedIn() { moved_in_.clear(); }
 
   static constexpr std::size_t kMaxMovedIn = 4096;
 

@@ -104,6 +104,21 @@ class ChildProcess {
   pid_t pid() const { return pid_; }
   const std::string& outPath() const { return out_path_; }
 
+  // The processor time it has used so far (user and system), in milliseconds; -1 when unknown.
+  long CpuMillis() const {
+    const std::string stat = ReadText("/proc/" + std::to_string(pid_) + "/stat");
+    const std::size_t after_name = stat.rfind(')');
+    if (after_name == std::string::npos) return -1;
+    std::istringstream fields(stat.substr(after_name + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int n = 3; n <= 15 && fields >> field; ++n) {
+      if (n == 14) utime = std::stol(field);
+      if (n == 15) stime = std::stol(field);
+    }
+    return (utime + stime) * 1000 / ::sysconf(_SC_CLK_TCK);
+  }
+
   void Signal(int signal) {
     if (running()) ::kill(pid_, signal);
   }

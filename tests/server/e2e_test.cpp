@@ -10,8 +10,7 @@
 #include "platform/posix/posix_serial_port.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/single_byte_text.h"
-#include "tests/server/e2e_support.h"
-#include "tests/server/server_test_support.h"
+#include "tests/server/e2e_fixture.h"
 
 #if defined(VELKA_SERVER_EXE) && defined(VELKA_SIM_EXE)
 
@@ -19,102 +18,14 @@ namespace velka::server {
 namespace {
 
 using testing::ChildProcess;
+using testing::EndToEndTest;
 using testing::Frame;
 using testing::Frames;
+using testing::kWaitMs;
 using testing::ReadLines;
 using testing::ReadText;
 using testing::TempProgramFolder;
 using testing::WaitFor;
-
-constexpr int kWaitMs = 10000;
-
-class EndToEndTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    std::filesystem::create_directories(folder.home());
-  }
-  void TearDown() override {
-    server.Signal(SIGTERM);
-    server.WaitExit(kWaitMs);
-    sim.Signal(SIGTERM);
-    sim.WaitExit(kWaitMs);
-  }
-
-  std::string root(const std::string& name) const { return folder.root() + "/" + name; }
-  std::string input() const { return folder.path("TOSEND/"); }
-
-  void StartSim(std::vector<std::string> faults = {}) {
-    std::vector<std::string> argv = {
-        VELKA_SIM_EXE,  "--com",         "1",       "--baud",          "0",
-        "--log",        root("sim.log"), "--paper", root("paper.txt"), "--control",
-        root("sim.ctl")};
-    argv.insert(argv.end(), faults.begin(), faults.end());
-    ASSERT_TRUE(sim.Start(argv, root("sim.out"), root("sim.err")));
-    ASSERT_TRUE(WaitFor([&] { return ReadText(root("sim.out")).starts_with("/dev/"); }, kWaitMs))
-        << ReadText(root("sim.err"));
-  }
-
-  void WriteSettings(const std::string& keys = "", const std::string& port = "1") {
-    TempProgramFolder::WriteFile(folder.path("TMVSERVER.INI"),
-                                 "[Parameters]\r\nPort=" + port + "\r\nFrequence=1\r\n" + keys);
-  }
-
-  // Starts a server and waits until it polls.
-  void StartServer(ChildProcess& process, const std::string& name = "server") {
-    ASSERT_TRUE(process.Start({VELKA_SERVER_EXE}, root(name + ".out"), root(name + ".err")));
-    ASSERT_TRUE(WaitFor(
-        [&] {
-          return process.Printed("tray: shown") || !process.running() ||
-                 process.WaitExit(0).has_value();
-        },
-        kWaitMs));
-    ASSERT_TRUE(process.Printed("tray: shown")) << ReadText(root(name + ".err"));
-  }
-
-  // A command file as a point-of-sale program drops it: written aside, then renamed in.
-  void Drop(const std::string& name, const std::string& content) {
-    const std::string aside = input() + "." + name + ".part";
-    TempProgramFolder::WriteFile(aside, content);
-    std::filesystem::rename(aside, input() + name);
-  }
-
-  bool Exists(const std::string& name) const { return TempProgramFolder::Exists(input() + name); }
-  bool WaitForFile(const std::string& name) {
-    return WaitFor([&] { return Exists(name); }, kWaitMs);
-  }
-
-  // A command for the simulator's channel.
-  void Channel(const std::string& command) { std::ofstream(root("sim.ctl")) << command << "\n"; }
-
-  std::vector<std::string> SentCommands() {
-    std::vector<std::string> sent;
-    for (const Frame& f : Frames(root("sim.log"))) {
-      if (f.from_control) sent.push_back(f.text);
-    }
-    return sent;
-  }
-
-  std::string Log() { return ReadText(input() + "VelkaDriverServer.LOG"); }
-
-  // The sequence digit of the last frame the control sent, from the transcript.
-  char LastSequenceDigit() {
-    static const std::regex kFrame(R"(^[0-9.]+ < STX 01 ([0-9]{3}) N )");
-    char digit = '?';
-    for (const std::string& line : ReadLines(root("sim.log"))) {
-      std::smatch m;
-      if (!std::regex_search(line, m, kFrame)) continue;
-      const std::size_t at = m.position(0) + m.length(0) + std::stoul(m[1]) + 1;
-      if (at < line.size()) digit = line[at];
-    }
-    return digit;
-  }
-
-  TempProgramFolder folder;
-  ChildProcess sim;
-  ChildProcess server;
-};
 
 bool MatchesLine(const std::string& text, const std::string& pattern) {
   return std::regex_match(text, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)" + pattern + "\r\n"));

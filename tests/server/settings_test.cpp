@@ -122,5 +122,16 @@ TEST(ServerSettingsTest, FolderAdjustments) {
   for (const auto& row : rows) EXPECT_EQ(AdjustFolder(row.value, prog), row.folder) << row.value;
 }
 
+TEST(ServerSettingsTest, ShortestPollingPeriodIsATenthOfASecond) {
+  struct Case {
+    const char* frequence;
+    Millis period;
+  };
+  for (const Case& c :
+       {Case{"0.001", 100}, Case{"0.05", 100}, Case{"0.1", 100}, Case{"0.25", 250}, Case{"0", 0}}) {
+    EXPECT_EQ(PollingPeriodMs(c.frequence), c.period) << c.frequence;
+  }
+}
+
 }  // namespace
 }  // namespace velka::server
