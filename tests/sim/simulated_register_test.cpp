@@ -166,26 +166,35 @@ TEST_F(OnPty, AnswerIsWholeOnceItsWireTimeHasPassed) {
   start(115200);
   ControlEnd control(loop, sim->slavePath());
   ASSERT_TRUE(control.ok());
-  const Bytes frame = EncodeCommandFrame("<</?s", '6');
-  const Micros sent = MonotonicMicros();
-  control.send(frame);
-  ASSERT_TRUE(control.waitFor(Frames(1)));
-  const Micros took = MonotonicMicros() - sent;
-  const Bytes reply = control.take(1);  // the ACK and the answer
-  const auto wire_us = static_cast<Micros>((frame.size() + reply.size()) * 10 * 1'000'000 / 115200);
-  EXPECT_GE(took, wire_us);
-  EXPECT_LT(took, wire_us + 3000) << "wire " << wire_us << " us";
+  // The quickest of a few exchanges: a machine busy with other work may delay any one of them.
+  constexpr int kExchanges = 5;
+  Micros quickest = 0;
+  Micros wire_us = 0;
+  for (int n = 0; n < kExchanges; ++n) {
+    const Bytes frame = EncodeCommandFrame("<</?s", static_cast<char>('1' + n));
+    const Micros sent = MonotonicMicros();
+    control.send(frame);
+    ASSERT_TRUE(control.waitFor(Frames(1)));
+    const Micros took = MonotonicMicros() - sent;
+    const Bytes reply = control.take(1);  // the ACK and the answer
+    wire_us = static_cast<Micros>((frame.size() + reply.size()) * 10 * 1'000'000 / 115200);
+    EXPECT_GE(took, wire_us);
+    quickest = n == 0 ? took : std::min(quickest, took);
+  }
+  EXPECT_LT(quickest, wire_us + 3000) << "wire " << wire_us << " us";
 
-  std::vector<double> at;  // the times of the frame, the ACK and the answer
+  std::vector<double> at;  // the times of each frame, its ACK and its answer
   std::istringstream lines(transcript);
   for (std::string line; std::getline(lines, line);) {
     if (line.find(" < STX") != std::string::npos || line.find(" > ") != std::string::npos) {
       at.push_back(std::stod(line));
     }
   }
-  ASSERT_EQ(at.size(), 3u) << transcript;
-  EXPECT_GE(at[2] - at[0], static_cast<double>(wire_us) / 1e6) << transcript;
-  EXPECT_LE(at[1], at[2]);
+  ASSERT_EQ(at.size(), 3u * kExchanges) << transcript;
+  for (std::size_t first = 0; first < at.size(); first += 3) {
+    EXPECT_GE(at[first + 2] - at[first], static_cast<double>(wire_us) / 1e6) << transcript;
+    EXPECT_LE(at[first + 1], at[first + 2]);
+  }
   EXPECT_NE(transcript.find("# monotonic clock at 0: "), std::string::npos);
 }
 
