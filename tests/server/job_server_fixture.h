@@ -3,7 +3,9 @@
 // wall clock fixed at 06/12/2006 18:30:15.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "server/jobs/job_processor.h"
 #include "server/jobs/job_server.h"
@@ -12,6 +14,14 @@
 #include "tests/support/virtual_event_loop.h"
 
 namespace velka::server::testing {
+
+// A receipt status answer ("<</?s"): the register ready, document state and receipt number as
+// given.
+inline std::string ReceiptStatusAnswer(int document, int number) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0000%02d01%04d", document, number);
+  return text;
+}
 
 class JobServerTest : public ::testing::Test {
  protected:

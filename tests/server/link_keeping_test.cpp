@@ -10,16 +10,11 @@ namespace velka::server {
 namespace {
 
 using testing::JobServerTest;
+using testing::ReceiptStatusAnswer;
 using testing::TempProgramFolder;
 
 constexpr char kNotAnswering[] = "La stampante non risponde";
 constexpr char kReady[] = "La stampante \xE8 pronta";
-
-std::string ReceiptStatus(int document, int number) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0000%02d01%04d", document, number);
-  return text;
-}
 
 class LinkKeepingTest : public JobServerTest {
  protected:
@@ -28,7 +23,7 @@ class LinkKeepingTest : public JobServerTest {
     ASSERT_EQ(Start(), JobServer::StartResult::Running);
     control->closed_gives_107 = true;
     // The recovery of a job the link's end interrupted needs a status it can read.
-    control->status_answer = ReceiptStatus(0, 41);
+    control->status_answer = ReceiptStatusAnswer(0, 41);
   }
   // What the port reports when it hangs up, from the loop.
   void PortGoes() { control->events()->StatusUpdateEvent(status::PortGone); }
@@ -131,7 +126,7 @@ TEST_F(LinkKeepingTest, DeviceComingAndGoingEverySecond) {
 // new receipt, so that each sale ends in exactly one paid receipt.
 TEST_F(LinkKeepingTest, ReceiptInterruptedByTheLinkIsCompletedByTheRecovery) {
   StartOnline();
-  control->status_answers.assign({ReceiptStatus(0, 41)});
+  control->status_answers.assign({ReceiptStatusAnswer(0, 41)});
   bool gone_once = false;
   script = [&](const std::string& line) {
     if (line == "=R1/$2/(B)" && !std::exchange(gone_once, true)) return Gone(112);
@@ -148,7 +143,7 @@ TEST_F(LinkKeepingTest, ReceiptInterruptedByTheLinkIsCompletedByTheRecovery) {
             std::string::npos);
 
   // Back: the receipt is still open (same number), then cancelled (number 42).
-  control->status_answers.assign({ReceiptStatus(1, 41), ReceiptStatus(0, 42)});
+  control->status_answers.assign({ReceiptStatusAnswer(1, 41), ReceiptStatusAnswer(0, 42)});
   loop.advance(1100);
   EXPECT_EQ(control->sent, (std::vector<std::string>{"=R1/$1/(A)", "=R1/$2/(B)", "=k", "=R1/$1/(A)",
                                                      "=R1/$2/(B)", "=T1"}));

@@ -17,9 +17,7 @@ constexpr char kStamp[] = "06/12/2006 18:30";
 constexpr char kUnknown[] = "Error=120;Esito sconosciuto: controllare il registratore;Row ";
 
 std::string Status(int document, int number) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0000%02d01%04d", document, number);
-  return text;
+  return testing::ReceiptStatusAnswer(document, number);
 }
 
 const std::vector<std::string> kReceipt = {"=C1", "=R1/$1/(A)", "=R1/$2/(B)", "=T1/$10"};
