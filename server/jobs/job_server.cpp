@@ -176,6 +176,9 @@ void JobServer::RunJobs() {
   }
   finder_.BeginTick();
   while (!closeRequested() && !processor_->recoveryPending() && linkUp()) {
+    // A file renamed in just now is listed with its notice already queued: read first, so
+    // that it is taken whole at once rather than left to settle.
+    TakeFolderNotices();
     std::optional<std::string> path = finder_.FindCommandFile(settings_.DirectoryInput);
     if (!path) break;
     // A job that cannot start now is tried again at the next tick.

@@ -157,6 +157,8 @@ class JobServer : public RegisterControlEvents {
   void WatchInputFolder();
   void StopWatchingFolder();
   void OnFolderChanges();
+  // Reads the notices that wait; true when one asks for a look at the folder.
+  bool TakeFolderNotices();
 
   // Logs the start-up failure; CannotOpen.
   StartResult CannotOpen();

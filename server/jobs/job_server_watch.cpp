@@ -28,10 +28,14 @@ void JobServer::StopWatchingFolder() {
   watched_folder_.clear();
 }
 
+void JobServer::OnFolderChanges() {
+  if (TakeFolderNotices()) RequestTickSoon();
+}
+
 // A file renamed in is whole: the finder takes it without waiting for it to settle. Lost
 // notices ask for a look at the whole folder; a watch that ended is set up again at a tick.
-void JobServer::OnFolderChanges() {
-  if (!folder_watch_) return;
+bool JobServer::TakeFolderNotices() {
+  if (!folder_watch_) return false;
   const FolderChanges changes = folder_watch_->take();
   bool arrived = changes.overflowed;
   for (const FolderChange& change : changes.files) {
@@ -42,7 +46,7 @@ void JobServer::OnFolderChanges() {
     }
   }
   if (changes.ended) StopWatchingFolder();  // its own watch, destroyed from its callback
-  if (arrived) RequestTickSoon();
+  return arrived;
 }
 
 }  // namespace velka::server

@@ -67,6 +67,18 @@ TEST_F(FolderNoticesTest, RenamedInJobRunsAtOnceWithoutWaitingToSettle) {
   EXPECT_TRUE(ExistsInInput("a.OK"));
 }
 
+// The polling tick comes between the rename and the dispatch of its notice: the notice is read
+// before the folder is listed, and the file is still taken whole at once.
+TEST_F(FolderNoticesTest, PollingTickReadsTheNoticeOfAFileJustRenamedIn) {
+  StartWatched(/*settle=*/2000);
+  Job("r.txt", "<</?d\r\n");
+  Notice(FolderChange::Kind::MovedIn, "r.txt");
+  const Millis ticked = loop.now();
+  server->Tick();
+  EXPECT_EQ(control->sent, std::vector<std::string>{"<</?d"});
+  EXPECT_LT(loop.now() - ticked, 100);  // not left to settle first
+}
+
 TEST_F(FolderNoticesTest, FileWrittenInPlaceStillWaitsForItsQuietTime) {
   StartWatched(/*settle=*/2000);
   Job("w.txt", "<</?d\r\n");
