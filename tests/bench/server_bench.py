@@ -53,6 +53,7 @@ RECEIPT = [
 STATUS = "<</?s"
 
 FRAME = re.compile(r"STX 01 (\d{3}) [A-Z] ")
+STATUS_LINE = re.compile(r"^(?:\d\d:\d\d:\d\d )?lblStato: (.*)$")
 CLOCK_NOTE = re.compile(r"# monotonic clock at 0: ([0-9.]+) s")
 
 
@@ -373,8 +374,9 @@ def link_down(bench, down_s, jobs):
     bench.start_sim()
     settled = wait_until(lambda: sum(bench.results()) >= ok_before + ko_before + jobs, 60)
     ok, ko = bench.results()
-    shown = [line for line in open(bench.server_out).read().splitlines()
-             if line.startswith("lblStato: ")]
+    # Console lines start with the local time ("14:47:05 lblStato: ...").
+    shown = [m.group(1) for m in (STATUS_LINE.match(line)
+                                  for line in open(bench.server_out).read().splitlines()) if m]
     print(f"link down for {down_s:.0f} s, {jobs} jobs dropped meanwhile, then the register back "
           f"on a new pseudo-terminal")
     print(f"  server CPU while down       {ms(cpu_down)} in {down_s + 0.0:.1f} s "
@@ -382,7 +384,7 @@ def link_down(bench, down_s, jobs):
     print(f"  jobs dropped while down     {ok - ok_before} .OK, {ko - ko_before} .KO"
           f"{'' if settled else ', not all done in 60 s'}"
           f"{f', the last {time.monotonic() - back:.1f} s after the register came back' if settled else ''}")
-    print(f"  lblStato shown              {' / '.join(s[10:] for s in shown[-3:])}")
+    print(f"  lblStato shown              {' / '.join(shown[-3:])}")
     print(f"  server still running        {'yes' if bench.server.poll() is None else 'no'}")
 
 
