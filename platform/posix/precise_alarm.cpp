@@ -17,12 +17,12 @@ class TimerFdAlarm : public PreciseAlarm {
 
   // Arming the timer also drops the expirations counted so far.
   void set(Micros at_us) override {
-    itimerspec spec{};
+    itimerspec due{};
     // 0 would disarm it: a moment at or before the clock's origin is due at once anyway.
     const Micros at = at_us > 0 ? at_us : 1;
-    spec.it_value.tv_sec = static_cast<time_t>(at / 1'000'000);
-    spec.it_value.tv_nsec = static_cast<long>(at % 1'000'000) * 1000L;
-    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    due.it_value.tv_sec = static_cast<time_t>(at / 1'000'000);
+    due.it_value.tv_nsec = static_cast<long>(at % 1'000'000) * 1000L;
+    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &due, nullptr);
   }
   void clear() override {
     const itimerspec off{};
