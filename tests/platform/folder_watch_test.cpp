@@ -59,12 +59,12 @@ class FolderWatchTest : public ::testing::Test {
 };
 
 TEST_F(FolderWatchTest, FilesWrittenAndRenamedInAreToldApart) {
-  Write(folder_ / "Written.txt", "=R1/$1\r\n");               // written in place
-  Write(folder_ / "Sale.tmp", "=R1/$1\r\n");                  // written aside in the folder
-  fs::rename(folder_ / "Sale.tmp", folder_ / "Sale.txt");     // then renamed
-  Write(aside_ / "Other.txt", "=R1/$1\r\n");                  // written in another folder
-  fs::rename(aside_ / "Other.txt", folder_ / "Other.txt");    // and moved in
-  fs::create_directories(folder_ / "sub");                    // nothing of a sub-folder
+  Write(folder_ / "Written.txt", "=R1/$1\r\n");             // written in place
+  Write(folder_ / "Sale.tmp", "=R1/$1\r\n");                // written aside in the folder
+  fs::rename(folder_ / "Sale.tmp", folder_ / "Sale.txt");   // then renamed
+  Write(aside_ / "Other.txt", "=R1/$1\r\n");                // written in another folder
+  fs::rename(aside_ / "Other.txt", folder_ / "Other.txt");  // and moved in
+  fs::create_directories(folder_ / "sub");                  // nothing of a sub-folder
   Write(folder_ / "sub" / "Inner.txt", "x");
   EXPECT_EQ(Noticed(), (std::multiset<std::string>{"written Written.txt", "written Sale.tmp",
                                                    "moved Sale.txt", "moved Other.txt"}));

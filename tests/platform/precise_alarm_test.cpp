@@ -21,7 +21,7 @@ TEST(PreciseAlarmTest, ReadableFromItsMomentOnUntilClearedOrSetAgain) {
   alarm->set(at);
   EXPECT_FALSE(Readable(alarm->handle(), 10));
   ASSERT_TRUE(Readable(alarm->handle(), 2000));
-  EXPECT_GE(MonotonicMicros(), at);  // never early
+  EXPECT_GE(MonotonicMicros(), at);           // never early
   EXPECT_TRUE(Readable(alarm->handle(), 0));  // stays readable
 
   alarm->clear();

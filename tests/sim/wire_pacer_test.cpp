@@ -19,11 +19,11 @@ TEST(WirePacerTest, BytesAreDueWhenTheirLastBitHasPassed) {
     Micros last_us;
   };
   const Row rows[] = {
-      {115200, 1, 87, 87},        // 86.8 us a byte, never early: rounded up
-      {115200, 21, 87, 1823},     // a status answer: 1.82 ms
-      {9600, 21, 1042, 21875},    // the same at 9600: 21.9 ms
+      {115200, 1, 87, 87},          // 86.8 us a byte, never early: rounded up
+      {115200, 21, 87, 1823},       // a status answer: 1.82 ms
+      {9600, 21, 1042, 21875},      // the same at 9600: 21.9 ms
       {9600, 1010, 1042, 1052083},  // the longest frame: over a second
-      {0, 30, 0, 0},              // not paced: due at once
+      {0, 30, 0, 0},                // not paced: due at once
   };
   for (const Row& row : rows) {
     WirePacer pacer(row.baud);
@@ -42,7 +42,7 @@ TEST(WirePacerTest, BytesAreDueWhenTheirLastBitHasPassed) {
 TEST(WirePacerTest, BytesHandedOverWhileTheLineIsBusyFollowTheOthers) {
   WirePacer pacer(115200);
   pacer.push(Of(10), 0);
-  pacer.push(Of(10), 100);  // the line is still busy with the first ten
+  pacer.push(Of(10), 100);           // the line is still busy with the first ten
   EXPECT_EQ(pacer.lastDue(), 1737);  // 20 bytes from 0, not 10 from 100
   pacer.takeDue(2000);
   pacer.push(Of(1), 5000);  // an idle line starts again from the push
