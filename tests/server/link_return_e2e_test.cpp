@@ -43,10 +43,15 @@ class LinkReturnTest : public EndToEndTest {
     other.WaitExit(kWaitMs);
   }
 
-  // The register's device goes away as a pulled cable takes it: no clean end.
+  // The register's device goes away as a pulled cable takes it: no clean end, and its device
+  // node goes with it. The killed simulator's link would still name its pseudo-terminal, whose
+  // number another test's simulator may take meanwhile; a pulled-out device is no such node.
   void PullOut() {
     sim.Signal(SIGKILL);
     ASSERT_TRUE(sim.WaitExit(kWaitMs).has_value());
+    const std::string link = UserPortsFolder() + "/com1";
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(root("unplugged"), link);
     ASSERT_TRUE(WaitFor([&] { return server.Printed(kNotAnswering); }, kWaitMs));
   }
 
