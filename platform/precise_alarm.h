@@ -5,7 +5,8 @@
 // register paces its wire with this instead, so that a byte is handed over when its last bit
 // would have arrived and not a millisecond after.
 //
-// On POSIX a timerfd; only where sim/ is built (no Windows implementation).
+// The poll loop's readiness descriptor is readable at its next timer deadline by one of these.
+// On POSIX a timerfd; no Windows implementation (neither user is built there).
 #include <memory>
 
 #include "platform/monotonic_clock.h"

@@ -1,8 +1,7 @@
-// The poll loop's readiness descriptor: epoll over the watched descriptors and a timerfd.
+// The poll loop's readiness descriptor: epoll over the watched descriptors and a precise alarm.
 #include "platform/posix/loop_readiness.h"
 
 #include <sys/epoll.h>
-#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,20 +30,19 @@ void Unwatch(int epoll_fd, int fd) {
 std::unique_ptr<LoopReadiness> LoopReadiness::Create() {
   const int epoll_fd = ::epoll_create1(EPOLL_CLOEXEC);
   if (epoll_fd < 0) return nullptr;
-  const int timer_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (timer_fd < 0 || !Watch(epoll_fd, timer_fd)) {
-    if (timer_fd >= 0) ::close(timer_fd);
+  std::unique_ptr<PreciseAlarm> alarm = PreciseAlarm::Create();
+  if (!alarm || !Watch(epoll_fd, alarm->handle())) {
     ::close(epoll_fd);
     return nullptr;
   }
-  return std::unique_ptr<LoopReadiness>(new LoopReadiness(epoll_fd, timer_fd));
+  return std::unique_ptr<LoopReadiness>(new LoopReadiness(epoll_fd, std::move(alarm)));
 }
 
-LoopReadiness::LoopReadiness(int epoll_fd, int timer_fd)
-    : epoll_fd_(epoll_fd), timer_fd_(timer_fd) {}
+LoopReadiness::LoopReadiness(int epoll_fd, std::unique_ptr<PreciseAlarm> alarm)
+    : epoll_fd_(epoll_fd), alarm_(std::move(alarm)) {}
 
 LoopReadiness::~LoopReadiness() {
-  ::close(timer_fd_);
+  alarm_.reset();
   ::close(epoll_fd_);
 }
 
@@ -75,20 +73,15 @@ void LoopReadiness::update(std::vector<int> watched, std::optional<Millis> deadl
 
 void LoopReadiness::arm(std::optional<Millis> deadline_ms) {
   // Unchanged: a deadline that has passed has fired and keeps the descriptor readable, one
-  // still ahead has not fired yet.
+  // still ahead has not fired yet. Setting the alarm anew drops what it has counted so far;
+  // a deadline already passed makes it readable at once.
   if (deadline_ms == armed_) return;
-  itimerspec spec{};
   if (deadline_ms) {
-    const Millis wait_ms = *deadline_ms - MonotonicMillis();
-    if (wait_ms <= 0) {
-      spec.it_value.tv_nsec = 1;  // due now (0 would disarm it)
-    } else {
-      spec.it_value.tv_sec = static_cast<time_t>(wait_ms / 1000);
-      spec.it_value.tv_nsec = static_cast<long>(wait_ms % 1000) * 1000000L;
-    }
+    alarm_->set(*deadline_ms * 1000);
+  } else {
+    alarm_->clear();
   }
-  // Setting the timer also drops the expirations counted so far.
-  if (::timerfd_settime(timer_fd_, 0, &spec, nullptr) == 0) armed_ = deadline_ms;
+  armed_ = deadline_ms;
 }
 
 }  // namespace velka

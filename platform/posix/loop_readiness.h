@@ -1,6 +1,6 @@
 #pragma once
 // One descriptor that is readable exactly while the poll loop has work: an epoll set holding
-// the loop's watched descriptors and a timerfd armed for its next timer deadline. The loop
+// the loop's watched descriptors and a precise alarm set for its next timer deadline. The loop
 // tells it what it watches and when its next timer is due after every change; a host's own
 // loop waits on the descriptor (system_event_loop.h).
 #include <memory>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/monotonic_clock.h"
+#include "platform/precise_alarm.h"
 
 namespace velka {
 
@@ -28,11 +29,11 @@ class LoopReadiness {
   void update(std::vector<int> watched, std::optional<Millis> deadline_ms);
 
  private:
-  LoopReadiness(int epoll_fd, int timer_fd);
+  LoopReadiness(int epoll_fd, std::unique_ptr<PreciseAlarm> alarm);
   void arm(std::optional<Millis> deadline_ms);
 
   int epoll_fd_;
-  int timer_fd_;
+  std::unique_ptr<PreciseAlarm> alarm_;
   std::vector<int> registered_;  // sorted
   std::vector<int> unwatchable_;
   std::optional<Millis> armed_;
