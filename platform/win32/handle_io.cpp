@@ -1,9 +1,12 @@
-// WriteFile until every byte is written.
+// WriteFile until every byte is written; a regular file opened without following a link.
 #include "platform/win32/handle_io.h"
 
 #include <windows.h>
 
 #include <algorithm>
+
+#include "platform/win32/handle_identity.h"
+#include "platform/win32/wide_text.h"
 
 namespace velka::win32 {
 
@@ -16,6 +19,19 @@ bool WriteAll(void* handle, std::string_view bytes) {
     bytes.remove_prefix(written);
   }
   return true;
+}
+
+void* OpenRegularForWriting(const std::string& path, unsigned long share,
+                            unsigned long disposition) {
+  HANDLE file =
+      ::CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+  if (::GetFileType(file) != FILE_TYPE_DISK || IsLinkHandle(file)) {
+    ::CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
 }
 
 }  // namespace velka::win32

@@ -3,21 +3,15 @@
 
 #include <windows.h>
 
-#include "platform/win32/handle_identity.h"
-#include "platform/win32/wide_text.h"
+#include "platform/win32/handle_io.h"
 
 namespace velka {
 
 bool OverwrittenFile::open(const std::string& path) {
   close();
-  HANDLE file = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file =
+      win32::OpenRegularForWriting(path, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_ALWAYS);
   if (file == INVALID_HANDLE_VALUE) return false;
-  if (::GetFileType(file) != FILE_TYPE_DISK || win32::IsLinkHandle(file)) {
-    ::CloseHandle(file);
-    return false;
-  }
   handle_ = file;
   path_ = path;
   return true;

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include "platform/win32/handle_identity.h"
 #include "platform/win32/handle_io.h"
 #include "platform/win32/temporary_file.h"
 #include "platform/win32/wide_text.h"
@@ -39,14 +38,8 @@ bool ReservedFile::reserve(const std::string& beside, std::int64_t bytes) {
 
 bool ReservedFile::adopt(const std::string& temporary) {
   release();
-  HANDLE file =
-      ::CreateFileW(win32::Widen(temporary).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file = win32::OpenRegularForWriting(temporary, 0, OPEN_EXISTING);
   if (file == INVALID_HANDLE_VALUE) return false;
-  if (::GetFileType(file) != FILE_TYPE_DISK || win32::IsLinkHandle(file)) {
-    ::CloseHandle(file);
-    return false;
-  }
   handle_ = file;
   temporary_ = temporary;
   return true;
